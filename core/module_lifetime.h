@@ -1,0 +1,17 @@
+#pragma once
+#include <windows.h>
+
+namespace selvane {
+
+// The module that holds this code: the plug-in DLL in production, the test
+// executable when the core is linked into a test.
+HMODULE ThisModule();
+
+// Every window of the library counts here, process-wide. The first one pins the
+// module: a host's last CoUninitialize unloads in-process servers whatever
+// DllCanUnloadNow says, and a live timer window must keep its code.
+void NoteWindowCreated();
+void NoteWindowDestroyed();
+long LiveWindowCount();
+
+}  // namespace selvane

@@ -1,0 +1,163 @@
+// One source for the three vendor doubles. VENDOR_DOUBLE_SETLEVEL selects the
+// DMX510.dll form (SetLevel); otherwise the library exports OutDMX.
+#include <windows.h>
+
+#include <cstring>
+#include <vector>
+
+#include "vendor_double_api.h"
+
+namespace {
+
+constexpr int32_t kMaxLoggedCalls = 1 << 18;
+
+struct DoubleState {
+  CRITICAL_SECTION lock;
+  std::vector<VendorDoubleCall> log;
+  int32_t results[512];
+  int32_t defaultResult = 1;
+  int32_t zeroAfterFrames = -1;
+  int32_t delayMs = 0;
+  bool logging = true;
+  int32_t calls = 0;
+  int32_t frames = 0;
+  double ticksPerMs = 0;
+};
+
+DoubleState* g = nullptr;
+
+double NowMs() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return static_cast<double>(now.QuadPart) / g->ticksPerMs;
+}
+
+void ResetLocked() {
+  g->log.clear();
+  for (auto& r : g->results) r = INT32_MIN;  // "use the default"
+  g->defaultResult = 1;
+  g->zeroAfterFrames = -1;
+  g->delayMs = 0;
+  g->calls = 0;
+  g->frames = 0;
+}
+
+int32_t ResultFor(int32_t index) {
+  if (g->zeroAfterFrames >= 0 && g->frames > g->zeroAfterFrames) return 0;
+  if (index >= 0 && index < 512 && g->results[index] != INT32_MIN) return g->results[index];
+  return g->defaultResult;
+}
+
+int32_t Record(VendorDoubleCall call, bool startsFrame) {
+  EnterCriticalSection(&g->lock);
+  if (startsFrame) ++g->frames;
+  ++g->calls;
+  call.result = ResultFor(call.index);
+  const int32_t delay = g->delayMs;
+  if (g->logging && g->log.size() < static_cast<size_t>(kMaxLoggedCalls)) g->log.push_back(call);
+  LeaveCriticalSection(&g->lock);
+  if (delay > 0) Sleep(static_cast<DWORD>(delay));
+  return call.result;
+}
+
+}  // namespace
+
+extern "C" {
+
+#ifdef VENDOR_DOUBLE_SETLEVEL
+int32_t __stdcall SetLevel(const uint8_t* buffer, int32_t count) {
+  VendorDoubleCall call{};
+  call.threadId = GetCurrentThreadId();
+  call.index = -1;
+  call.level = -1;
+  call.address = reinterpret_cast<uintptr_t>(buffer);
+  call.count = count;
+  call.timeMs = NowMs();
+  if (buffer) {
+    std::memcpy(call.levels, buffer, sizeof call.levels);
+    for (int i = 0; i < 510; ++i) call.levelSum += buffer[i];
+  }
+  return Record(call, true);
+}
+#else
+int32_t __stdcall OutDMX(uint8_t index, uint8_t level) {
+  VendorDoubleCall call{};
+  call.threadId = GetCurrentThreadId();
+  call.index = index;
+  call.level = level;
+  call.timeMs = NowMs();
+  return Record(call, index == 0);
+}
+#endif
+
+void __stdcall VendorDouble_Reset() {
+  EnterCriticalSection(&g->lock);
+  ResetLocked();
+  LeaveCriticalSection(&g->lock);
+}
+
+void __stdcall VendorDouble_SetResult(int32_t index, int32_t result) {
+  EnterCriticalSection(&g->lock);
+  if (index < 0) g->defaultResult = result;
+  else if (index < 512) g->results[index] = result;
+  LeaveCriticalSection(&g->lock);
+}
+
+void __stdcall VendorDouble_SetZeroAfterFrames(int32_t frames) {
+  EnterCriticalSection(&g->lock);
+  g->zeroAfterFrames = frames;
+  LeaveCriticalSection(&g->lock);
+}
+
+void __stdcall VendorDouble_SetDelayMs(int32_t milliseconds) {
+  EnterCriticalSection(&g->lock);
+  g->delayMs = milliseconds;
+  LeaveCriticalSection(&g->lock);
+}
+
+void __stdcall VendorDouble_SetLogging(int32_t enabled) {
+  EnterCriticalSection(&g->lock);
+  g->logging = enabled != 0;
+  LeaveCriticalSection(&g->lock);
+}
+
+int32_t __stdcall VendorDouble_CallCount() {
+  EnterCriticalSection(&g->lock);
+  const int32_t n = g->calls;
+  LeaveCriticalSection(&g->lock);
+  return n;
+}
+
+int32_t __stdcall VendorDouble_FrameCount() {
+  EnterCriticalSection(&g->lock);
+  const int32_t n = g->frames;
+  LeaveCriticalSection(&g->lock);
+  return n;
+}
+
+int32_t __stdcall VendorDouble_GetCall(int32_t n, VendorDoubleCall* call) {
+  EnterCriticalSection(&g->lock);
+  const bool have = n >= 0 && static_cast<size_t>(n) < g->log.size() && call;
+  if (have) *call = g->log[static_cast<size_t>(n)];
+  LeaveCriticalSection(&g->lock);
+  return have ? 1 : 0;
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
+  if (reason == DLL_PROCESS_ATTACH) {
+    g = new DoubleState();
+    InitializeCriticalSection(&g->lock);
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    g->ticksPerMs = static_cast<double>(frequency.QuadPart) / 1000.0;
+    g->log.reserve(4096);
+    ResetLocked();
+  } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+    DeleteCriticalSection(&g->lock);
+    delete g;
+    g = nullptr;
+  }
+  return TRUE;
+}
+
+}  // extern "C"

@@ -1,0 +1,35 @@
+#pragma once
+// Control interface of our stand-ins for the interface maker's DMX60.dll,
+// DMX120.dll and DMX510.dll. A test in the same process reads the call log
+// back and sets what each call returns.
+#include <cstdint>
+
+struct VendorDoubleCall {
+  uint32_t threadId;
+  int32_t index;          // OutDMX: channel index; SetLevel: -1
+  int32_t level;          // OutDMX: level; SetLevel: -1
+  uintptr_t address;      // SetLevel: the buffer address passed
+  int32_t count;          // SetLevel: the count passed
+  int32_t result;         // what the call returned
+  double timeMs;          // QueryPerformanceCounter time of the call, in ms
+  uint8_t levels[16];     // SetLevel: the first 16 levels seen at `address`
+  uint32_t levelSum;      // SetLevel: sum of the 510 bytes at `address`
+};
+
+extern "C" {
+// Clears the log, the results, the delay and the counters.
+typedef void(__stdcall* VendorDouble_Reset_t)();
+// What a call for `index` returns from now on; index -1 sets the default.
+// For SetLevel, the index is ignored and the default is used.
+typedef void(__stdcall* VendorDouble_SetResult_t)(int32_t index, int32_t result);
+// Every call returns 0 once `frames` frames have been received (-1: never).
+typedef void(__stdcall* VendorDouble_SetZeroAfterFrames_t)(int32_t frames);
+// Each call sleeps this long before returning.
+typedef void(__stdcall* VendorDouble_SetDelayMs_t)(int32_t milliseconds);
+// Whether calls are logged (the benchmark turns it off).
+typedef void(__stdcall* VendorDouble_SetLogging_t)(int32_t enabled);
+typedef int32_t(__stdcall* VendorDouble_CallCount_t)();
+typedef int32_t(__stdcall* VendorDouble_FrameCount_t)();
+// Copies log entry `n` to `call`; returns 0 when there is no such entry.
+typedef int32_t(__stdcall* VendorDouble_GetCall_t)(int32_t n, VendorDoubleCall* call);
+}

@@ -1,0 +1,94 @@
+// The real bindings when a vendor library is missing or lacks its entry point.
+// This program lives in a folder without the doubles; it copies them in itself.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "frm_main.h"
+#include "message_pump.h"
+#include "mod_main.h"
+#include "vendor_double_client.h"
+
+#ifndef SELVANE_DOUBLES_DIR
+#error "SELVANE_DOUBLES_DIR must name the folder of the vendor doubles"
+#endif
+
+namespace {
+
+std::wstring OwnFolder() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p(path, n);
+  return p.substr(0, p.find_last_of(L"\\/") + 1);
+}
+
+std::wstring DoublePath(const wchar_t* name) {
+  std::wstring dir = SELVANE_DOUBLES_DIR;
+  for (auto& c : dir)
+    if (c == L'/') c = L'\\';
+  return dir + L"\\" + name;
+}
+
+struct VendorFaultTest : testing::Test {
+  void SetUp() override {
+    thread = selvane::CurrentThreadState();
+    ASSERT_HRESULT_SUCCEEDED(selvane::EnsureFrmMain(*thread, frm));
+  }
+  void TearDown() override { frm->StopTimer(); }
+
+  void Place(const wchar_t* source, const wchar_t* asName) {
+    ASSERT_TRUE(CopyFileW(DoublePath(source).c_str(), (OwnFolder() + asName).c_str(), FALSE))
+        << "copy failed: " << GetLastError();
+  }
+  void Remove(const wchar_t* name) { DeleteFileW((OwnFolder() + name).c_str()); }
+  bool Present(const wchar_t* name) {
+    return GetFileAttributesW((OwnFolder() + name).c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
+  void Enable(int32_t channelCount) {
+    thread->state.ChannelCount = channelCount;
+    ASSERT_HRESULT_SUCCEEDED(frm->StartTimer());
+    thread->state.OutputActive = -1;
+  }
+
+  selvane::ThreadState* thread = nullptr;
+  selvane::FrmMain* frm = nullptr;
+};
+
+}  // namespace
+
+TEST_F(VendorFaultTest, MissingLibraryPausesOutputAndTheNextEnableRecovers) {
+  Remove(L"DMX60.dll");
+  ASSERT_FALSE(Present(L"DMX60.dll"));
+  Enable(0);
+  PumpFor(300);
+  EXPECT_EQ(thread->state.OutputActive, 0) << "output pauses instead of failing every tick";
+  EXPECT_TRUE(frm->TimerRunning());
+  EXPECT_EQ(GetModuleHandleW(L"DMX60.dll"), nullptr);
+
+  Place(L"DMX60.dll", L"DMX60.dll");
+  PumpFor(150);
+  EXPECT_EQ(GetModuleHandleW(L"DMX60.dll"), nullptr) << "no new attempt while paused";
+  thread->state.OutputActive = -1;  // Enable
+  ASSERT_TRUE(PumpUntil([] { return GetModuleHandleW(L"DMX60.dll") != nullptr; }, 2000));
+  VendorDoubleClient dmx60(L"DMX60.dll");
+  ASSERT_TRUE(dmx60.Loaded());
+  EXPECT_TRUE(PumpUntil([&] { return dmx60.FrameCount() >= 2; }, 2000));
+  EXPECT_NE(thread->state.OutputActive, 0);
+}
+
+TEST_F(VendorFaultTest, LibraryWithoutItsEntryPointPausesAndIsNotKeptLoaded) {
+  Remove(L"DMX120.dll");
+  Place(L"NoEntry.dll", L"DMX120.dll");
+  Enable(120);
+  PumpFor(300);
+  EXPECT_EQ(thread->state.OutputActive, 0);
+  EXPECT_EQ(GetModuleHandleW(L"DMX120.dll"), nullptr) << "a failed binding caches nothing";
+
+  Remove(L"DMX120.dll");
+  Place(L"DMX120.dll", L"DMX120.dll");
+  thread->state.OutputActive = -1;
+  ASSERT_TRUE(PumpUntil([] { return GetModuleHandleW(L"DMX120.dll") != nullptr; }, 2000));
+  VendorDoubleClient dmx120(L"DMX120.dll");
+  ASSERT_TRUE(dmx120.Loaded());
+  EXPECT_TRUE(PumpUntil([&] { return dmx120.FrameCount() >= 1; }, 2000));
+}
