@@ -38,6 +38,7 @@ void ResetLocked() {
   g->defaultResult = 1;
   g->zeroAfterFrames = -1;
   g->delayMs = 0;
+  g->logging = true;
   g->calls = 0;
   g->frames = 0;
 }

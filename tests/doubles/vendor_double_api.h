@@ -17,7 +17,7 @@ struct VendorDoubleCall {
 };
 
 extern "C" {
-// Clears the log, the results, the delay and the counters.
+// Clears the log, the results, the delay and the counters; logging is on again.
 typedef void(__stdcall* VendorDouble_Reset_t)();
 // What a call for `index` returns from now on; index -1 sets the default.
 // For SetLevel, the index is ignored and the default is used.
