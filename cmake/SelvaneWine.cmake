@@ -40,4 +40,5 @@ function(selvane_wine_gtest target)
   gtest_add_tests(TARGET ${target} SOURCES ${G_SOURCES} TEST_PREFIX "${G_PREFIX}"
                   TEST_LIST added WORKING_DIRECTORY $<TARGET_FILE_DIR:${target}>)
   selvane_wine_test_properties(TESTS ${added} TIMEOUT ${G_TIMEOUT} LOCKS ${G_LOCKS})
+  set(SELVANE_LAST_WINE_TESTS ${added} PARENT_SCOPE)
 endfunction()

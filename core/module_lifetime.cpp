@@ -23,6 +23,20 @@ void PinModuleOnce() {
 
 HMODULE ThisModule() { return reinterpret_cast<HMODULE>(&__ImageBase); }
 
+std::wstring ThisModulePath() {
+  std::wstring path(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(ThisModule(), path.data(), static_cast<DWORD>(path.size()));
+    if (n == 0) return {};
+    if (n < path.size()) {
+      path.resize(n);
+      return path;
+    }
+    if (path.size() >= 32768) return {};
+    path.resize(path.size() * 2);
+  }
+}
+
 void NoteWindowCreated() {
   PinModuleOnce();
   g_liveWindows.fetch_add(1);

@@ -1,11 +1,16 @@
 #pragma once
 #include <windows.h>
 
+#include <string>
+
 namespace selvane {
 
 // The module that holds this code: the plug-in DLL in production, the test
 // executable when the core is linked into a test.
 HMODULE ThisModule();
+
+// Full path of that module; empty if it cannot be had.
+std::wstring ThisModulePath();
 
 // Every window of the library counts here, process-wide. The first one pins the
 // module: a host's last CoUninitialize unloads in-process servers whatever

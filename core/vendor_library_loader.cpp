@@ -9,17 +9,7 @@ namespace {
 
 // Full path of the folder holding this module, with a trailing backslash.
 std::wstring ThisModuleFolder() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(ThisModule(), path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      break;
-    }
-    if (path.size() >= 32768) return {};
-    path.resize(path.size() * 2);
-  }
+  const std::wstring path = ThisModulePath();
   const auto slash = path.find_last_of(L"\\/");
   return slash == std::wstring::npos ? std::wstring{} : path.substr(0, slash + 1);
 }

@@ -22,6 +22,7 @@ struct DoubleState {
   int32_t calls = 0;
   int32_t frames = 0;
   double ticksPerMs = 0;
+  uint8_t lastFrame[510] = {};  // the levels most recently received, by channel index
 };
 
 DoubleState* g = nullptr;
@@ -41,6 +42,7 @@ void ResetLocked() {
   g->logging = true;
   g->calls = 0;
   g->frames = 0;
+  std::memset(g->lastFrame, 0, sizeof g->lastFrame);
 }
 
 int32_t ResultFor(int32_t index) {
@@ -55,6 +57,7 @@ int32_t Record(VendorDoubleCall call, bool startsFrame) {
   ++g->calls;
   call.result = ResultFor(call.index);
   const int32_t delay = g->delayMs;
+  if (call.index >= 0 && call.index < 510) g->lastFrame[call.index] = static_cast<uint8_t>(call.level);
   if (g->logging && g->log.size() < static_cast<size_t>(kMaxLoggedCalls)) g->log.push_back(call);
   LeaveCriticalSection(&g->lock);
   if (delay > 0) Sleep(static_cast<DWORD>(delay));
@@ -77,6 +80,9 @@ int32_t __stdcall SetLevel(const uint8_t* buffer, int32_t count) {
   if (buffer) {
     std::memcpy(call.levels, buffer, sizeof call.levels);
     for (int i = 0; i < 510; ++i) call.levelSum += buffer[i];
+    EnterCriticalSection(&g->lock);
+    std::memcpy(g->lastFrame, buffer, sizeof g->lastFrame);
+    LeaveCriticalSection(&g->lock);
   }
   return Record(call, true);
 }
@@ -142,6 +148,12 @@ int32_t __stdcall VendorDouble_GetCall(int32_t n, VendorDoubleCall* call) {
   if (have) *call = g->log[static_cast<size_t>(n)];
   LeaveCriticalSection(&g->lock);
   return have ? 1 : 0;
+}
+
+void __stdcall VendorDouble_LastFrame(uint8_t* levels510) {
+  EnterCriticalSection(&g->lock);
+  if (levels510) std::memcpy(levels510, g->lastFrame, sizeof g->lastFrame);
+  LeaveCriticalSection(&g->lock);
 }
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {

@@ -32,4 +32,6 @@ typedef int32_t(__stdcall* VendorDouble_CallCount_t)();
 typedef int32_t(__stdcall* VendorDouble_FrameCount_t)();
 // Copies log entry `n` to `call`; returns 0 when there is no such entry.
 typedef int32_t(__stdcall* VendorDouble_GetCall_t)(int32_t n, VendorDoubleCall* call);
+// Copies the 510 levels most recently received (by channel index) to `levels510`.
+typedef void(__stdcall* VendorDouble_LastFrame_t)(uint8_t* levels510);
 }

@@ -23,6 +23,7 @@ class VendorDoubleClient {
     Bind(callCount_, "VendorDouble_CallCount");
     Bind(frameCount_, "VendorDouble_FrameCount");
     Bind(getCall_, "VendorDouble_GetCall");
+    Bind(lastFrame_, "VendorDouble_LastFrame");
   }
   ~VendorDoubleClient() {
     if (module_) FreeLibrary(module_);
@@ -39,6 +40,11 @@ class VendorDoubleClient {
   void SetLogging(bool on) { logging_(on ? 1 : 0); }
   int32_t CallCount() { return callCount_(); }
   int32_t FrameCount() { return frameCount_(); }
+  std::vector<uint8_t> LastFrame() {
+    std::vector<uint8_t> levels(510);
+    lastFrame_(levels.data());
+    return levels;
+  }
   std::vector<VendorDoubleCall> Calls() {
     std::vector<VendorDoubleCall> calls;
     VendorDoubleCall call;
@@ -61,6 +67,7 @@ class VendorDoubleClient {
   VendorDouble_CallCount_t callCount_ = nullptr;
   VendorDouble_FrameCount_t frameCount_ = nullptr;
   VendorDouble_GetCall_t getCall_ = nullptr;
+  VendorDouble_LastFrame_t lastFrame_ = nullptr;
 };
 
 // Frame start times (ms) of per-channel calls: a frame starts at index 0.

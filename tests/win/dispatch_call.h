@@ -1,0 +1,61 @@
+#pragma once
+// Late-bound calls as a host or script engine makes them: by name through
+// IDispatch, with the arguments in DISPPARAMS order (last argument first).
+#include <windows.h>
+#include <oleauto.h>
+
+#include <string>
+#include <vector>
+
+struct DispatchOutcome {
+  HRESULT hr = E_FAIL;
+  VARIANT result;
+  EXCEPINFO exception{};
+  UINT argError = UINT(-1);
+  DispatchOutcome() { VariantInit(&result); }
+  ~DispatchOutcome() {
+    VariantClear(&result);
+    SysFreeString(exception.bstrSource);
+    SysFreeString(exception.bstrDescription);
+    SysFreeString(exception.bstrHelpFile);
+  }
+  DispatchOutcome(const DispatchOutcome&) = delete;
+  DispatchOutcome& operator=(const DispatchOutcome&) = delete;
+  std::wstring Description() const {
+    return exception.bstrDescription ? exception.bstrDescription : L"";
+  }
+  std::wstring Source() const { return exception.bstrSource ? exception.bstrSource : L""; }
+};
+
+inline DISPID DispidOf(IDispatch* object, const wchar_t* name) {
+  DISPID id = DISPID_UNKNOWN;
+  LPOLESTR names[] = {const_cast<LPOLESTR>(name)};
+  object->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+  return id;
+}
+
+// `args` in source order (first parameter first); they are reversed here.
+inline void Invoke(IDispatch* object, DISPID id, std::vector<VARIANT> args, DispatchOutcome& out,
+                   WORD flags = DISPATCH_METHOD) {
+  std::vector<VARIANT> reversed(args.rbegin(), args.rend());
+  DISPPARAMS params{reversed.empty() ? nullptr : reversed.data(), nullptr,
+                    static_cast<UINT>(reversed.size()), 0};
+  out.hr = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, flags, &params, &out.result,
+                          &out.exception, &out.argError);
+}
+
+inline VARIANT I4(LONG v) {
+  VARIANT x;
+  VariantInit(&x);
+  V_VT(&x) = VT_I4;
+  V_I4(&x) = v;
+  return x;
+}
+
+inline VARIANT VariantRef(VARIANT* target) {
+  VARIANT x;
+  VariantInit(&x);
+  V_VT(&x) = VT_BYREF | VT_VARIANT;
+  V_VARIANTREF(&x) = target;
+  return x;
+}
