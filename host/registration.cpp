@@ -139,8 +139,12 @@ HRESULT UnregisterServer(RegistrationScope scope) noexcept {
       ClassesRootOverride classesRoot(root);
       if (!classesRoot.Failed(root)) UnRegisterTypeLib(LIBID_Selvane, 1, 0, LOCALE_NEUTRAL, SYS_WIN32);
     }
-    if (root)
+    if (root) {
       for (const wchar_t* parent : kUserParents) DeleteIfEmpty(root.Get(), parent);
+      root = UniqueHkey();
+      // A fresh profile has no classes key of its own until registration made one.
+      DeleteIfEmpty(HKEY_CURRENT_USER, kUserClasses);
+    }
     return S_OK;
   } catch (...) {
     return E_OUTOFMEMORY;
