@@ -5,6 +5,8 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
+#include <cmath>
+
 #include "by_value_arguments.h"
 #include "cls_output_driver.h"
 #include "dispids.h"
@@ -44,6 +46,38 @@ HRESULT ExceptionFor(HRESULT failure, EXCEPINFO* exception) {
     }
   }
   return DISP_E_EXCEPTION;
+}
+
+// Conversions that the runtime would let through with a wrong number: a NaN
+// and an unsigned value above the Long range become overflows, as documented.
+HRESULT CheckLongRange(const VARIANT& v) {
+  switch (V_VT(&v)) {
+    case VT_R4: return std::isnan(V_R4(&v)) ? DISP_E_OVERFLOW : S_OK;
+    case VT_R8: return std::isnan(V_R8(&v)) ? DISP_E_OVERFLOW : S_OK;
+    case VT_DATE: return std::isnan(V_DATE(&v)) ? DISP_E_OVERFLOW : S_OK;
+    case VT_UI4: return V_UI4(&v) > 0x7FFFFFFFu ? DISP_E_OVERFLOW : S_OK;
+    case VT_UINT: return V_UINT(&v) > 0x7FFFFFFFu ? DISP_E_OVERFLOW : S_OK;
+    default: return S_OK;
+  }
+}
+
+// Converts the private by-value arguments to the parameters' own type before
+// the call. The type library's Invoke would otherwise convert them, run the
+// method, and then fail converting the result back into an argument of
+// another type (an object, say): the host would see a failure for a call that
+// had already stored its level or its names.
+HRESULT ConvertArguments(DISPPARAMS& params, VARTYPE type, LCID lcid, UINT* argError) {
+  for (UINT i = 0; i < params.cArgs; ++i) {
+    VARIANT& v = params.rgvarg[i];
+    if (V_VT(&v) == type) continue;
+    HRESULT hr = type == VT_I4 ? CheckLongRange(v) : S_OK;
+    if (SUCCEEDED(hr)) hr = VariantChangeTypeEx(&v, &v, lcid, 0, type);
+    if (FAILED(hr)) {
+      if (argError) *argError = i;
+      return hr;
+    }
+  }
+  return S_OK;
 }
 
 }  // namespace
@@ -97,7 +131,7 @@ HRESULT ClsOutputDriver::InvokeSetChannelFast(DISPPARAMS* params, VARIANT* resul
   return FAILED(hr) ? ExceptionFor(hr, exception) : S_OK;
 }
 
-STDMETHODIMP ClsOutputDriver::Invoke(DISPID id, REFIID riid, LCID, WORD flags, DISPPARAMS* params,
+STDMETHODIMP ClsOutputDriver::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception, UINT* argError) {
   if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
   DISPPARAMS noArguments{};
@@ -113,6 +147,13 @@ STDMETHODIMP ClsOutputDriver::Invoke(DISPID id, REFIID riid, LCID, WORD flags, D
   if (HRESULT hr = OutputDriverTypeInfo(&info); FAILED(hr)) return hr;
   ByValueArguments arguments;
   if (HRESULT hr = arguments.CopyFrom(*params, argError); FAILED(hr)) return hr;
+  // Both methods with parameters take two of one type; other counts are left
+  // to the type library to refuse.
+  DISPPARAMS& copied = *arguments.Params();
+  if ((id == kDispidSetChannel || id == kDispidInit) && (flags & DISPATCH_METHOD) && copied.cArgs == 2) {
+    const VARTYPE type = id == kDispidSetChannel ? VT_I4 : VT_BSTR;
+    if (HRESULT hr = ConvertArguments(copied, type, lcid, argError); FAILED(hr)) return hr;
+  }
   return info->Invoke(static_cast<_clsOutputDriver*>(this), id, flags, arguments.Params(), result,
                       exception, argError);
 }

@@ -25,6 +25,24 @@ bool Addressable(std::wstring_view name) {
   return !name.empty() && name.find(L'\0') == std::wstring_view::npos;
 }
 
+// Every part of a name between backslashes becomes one key name, which the
+// registry limits to 255 characters. Checked first, so that loading gives the
+// same answer whether or not the parent keys exist, and a save that cannot
+// succeed creates no partial keys.
+constexpr std::size_t kMaxKeyNameLength = 255;
+
+bool FitsKeyNames(std::wstring_view name) {
+  for (std::size_t start = 0;;) {
+    const std::size_t end = name.find(L'\\', start);
+    const std::size_t length = (end == std::wstring_view::npos ? name.size() : end) - start;
+    if (length > kMaxKeyNameLength) return false;
+    if (end == std::wstring_view::npos) return true;
+    start = end + 1;
+  }
+}
+
+HRESULT KeyNamesTooLong() { return HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER); }
+
 // The key path below HKEY_CURRENT_USER. Empty if memory runs out.
 std::wstring KeyPath(std::wstring_view appTitle, std::wstring_view fileName) noexcept {
   std::wstring path;
@@ -87,6 +105,7 @@ HRESULT LoadChannelCount(std::wstring_view appTitle, std::wstring_view fileName,
     channelCount = kDefaultChannelCount;
     return S_OK;
   }
+  if (!FitsKeyNames(appTitle) || !FitsKeyNames(fileName)) return KeyNamesTooLong();
   const std::wstring path = KeyPath(appTitle, fileName);
   if (path.empty()) return E_OUTOFMEMORY;
 
@@ -119,6 +138,7 @@ HRESULT SaveChannelCount(std::wstring_view appTitle, std::wstring_view fileName,
   // Dropping the setting silently would report a failure as success.
   if (!Addressable(appTitle) || !Addressable(fileName))
     return AutomationFailure(AutomationError::InvalidProcedureCall);
+  if (!FitsKeyNames(appTitle) || !FitsKeyNames(fileName)) return KeyNamesTooLong();
   const std::wstring path = KeyPath(appTitle, fileName);
   if (path.empty()) return E_OUTOFMEMORY;
 

@@ -49,6 +49,8 @@ query() { wine reg query "$1" ${2:+/v "$2"} </dev/null 2>/dev/null | tr -d '\r';
 
 clsid_of() { query 'HKCR\Selvane.clsOutputDriver\CLSID' | sed -n 's/.*REG_SZ[[:space:]]*//p' | head -1; }
 
+# Start from a registry without us (a demo run may have left a per-user registration).
+regsvr /u "$dll"; regsvr /u /n /i:user "$dll"
 snapshot before
 # Machine-wide.
 regsvr "$dll" || fail "regsvr32 returned $?"

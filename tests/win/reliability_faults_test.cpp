@@ -1,0 +1,407 @@
+// Vendor faults with the real DLL: it is copied into a private folder together
+// with just the vendor libraries a test places there, so that the plug-in's
+// search of its own folder finds exactly those. This program's own folder
+// holds no vendor library.
+#include <windows.h>
+#include <oleauto.h>
+#include <wrl/client.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "dispatch_call.h"
+#include "message_pump.h"
+#include "selvane_h.h"
+#include "stored_setting.h"
+#include "vendor_double_client.h"
+
+#ifndef SELVANE_DLL_PATH
+#error "SELVANE_DLL_PATH must name the built Selvane.out.dll"
+#endif
+#ifndef SELVANE_DOUBLES_DIR
+#error "SELVANE_DOUBLES_DIR must name the folder of the vendor doubles"
+#endif
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+constexpr DISPID kSetChannel = 0x60030003;
+
+std::wstring Backslashed(std::wstring path) {
+  std::replace(path.begin(), path.end(), L'/', L'\\');
+  return path;
+}
+
+std::wstring OwnFolder() {
+  wchar_t path[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring p(path, n);
+  return p.substr(0, p.find_last_of(L"\\/") + 1);
+}
+
+void RemoveFolder(const std::wstring& folder) {
+  WIN32_FIND_DATAW found;
+  HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &found);
+  if (find != INVALID_HANDLE_VALUE) {
+    do {
+      if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+        DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+    } while (FindNextFileW(find, &found));
+    FindClose(find);
+  }
+  RemoveDirectoryW(folder.c_str());
+}
+
+// A folder of this process's own beside the program; earlier runs' folders,
+// whose libraries are no longer loaded, are removed first.
+class PrivateFolder {
+ public:
+  PrivateFolder() {
+    WIN32_FIND_DATAW found;
+    HANDLE find = FindFirstFileW((OwnFolder() + L"run-*").c_str(), &found);
+    if (find != INVALID_HANDLE_VALUE) {
+      do RemoveFolder(OwnFolder() + found.cFileName);
+      while (FindNextFileW(find, &found));
+      FindClose(find);
+    }
+    path_ = OwnFolder() + L"run-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+            std::to_wstring(GetTickCount64());
+    CreateDirectoryW(path_.c_str(), nullptr);
+  }
+  const std::wstring& Path() const { return path_; }
+  std::wstring File(const wchar_t* name) const { return path_ + L"\\" + name; }
+
+ private:
+  std::wstring path_;
+};
+
+PrivateFolder& Folder() {
+  static PrivateFolder folder;
+  return folder;
+}
+
+std::wstring DoubleSource(const wchar_t* name) { return Backslashed(SELVANE_DOUBLES_DIR) + L"\\" + name; }
+
+// Puts a vendor double into the plug-in's folder under `asName`.
+bool Place(const wchar_t* source, const wchar_t* asName) {
+  return CopyFileW(DoubleSource(source).c_str(), Folder().File(asName).c_str(), FALSE) != 0;
+}
+bool Remove(const wchar_t* name) { return DeleteFileW(Folder().File(name).c_str()) != 0; }
+bool Loaded(const wchar_t* name) { return GetModuleHandleW(Folder().File(name).c_str()) != nullptr; }
+
+// The plug-in, loaded from the private folder.
+class CopiedPlugin {
+ public:
+  static CopiedPlugin& Get() {
+    static CopiedPlugin plugin;
+    return plugin;
+  }
+  HMODULE Module() const { return module_; }
+  HRESULT Create(ComPtr<_clsOutputDriver>& driver) const {
+    if (!getClassObject_) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
+    ComPtr<IClassFactory> factory;
+    HRESULT hr = getClassObject_(CLSID_clsOutputDriver, IID_IClassFactory, &factory);
+    if (FAILED(hr)) return hr;
+    return factory->CreateInstance(nullptr, IID__clsOutputDriver, &driver);
+  }
+
+ private:
+  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  CopiedPlugin() {
+    const std::wstring target = Folder().File(L"Selvane.out.dll");
+    if (!CopyFileW(Backslashed(SELVANE_DLL_PATH).c_str(), target.c_str(), FALSE)) return;
+    module_ = LoadLibraryW(target.c_str());
+    if (module_)
+      getClassObject_ = reinterpret_cast<GetClassObject>(
+          reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
+  }
+  HMODULE module_ = nullptr;
+  GetClassObject getClassObject_ = nullptr;
+};
+
+// The host's side of one object: the methods early-bound, SetChannel late-bound.
+struct Host {
+  ComPtr<_clsOutputDriver> driver;
+  ComPtr<IDispatch> dispatch;
+
+  bool Create() {
+    return SUCCEEDED(CopiedPlugin::Get().Create(driver)) && SUCCEEDED(driver.As(&dispatch));
+  }
+  HRESULT Enable() {
+    VARIANT_BOOL r;
+    return driver->Enable(&r);
+  }
+  HRESULT Disable() {
+    VARIANT_BOOL r;
+    return driver->Disable(&r);
+  }
+  HRESULT Init(const std::wstring& title) {
+    BSTR t = SysAllocString(title.c_str()), f = SysAllocString(L"Selvane.out.dll");
+    VARIANT_BOOL r;
+    const HRESULT hr = driver->Init(&t, &f, &r);
+    SysFreeString(t);
+    SysFreeString(f);
+    return hr;
+  }
+  HRESULT Set(LONG channel, LONG level) {
+    DispatchOutcome out;
+    Invoke(dispatch.Get(), kSetChannel, {I4(channel), I4(level)}, out);
+    return out.hr;
+  }
+};
+
+struct FaultTest : testing::Test {
+  void SetUp() override {
+    ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+    ASSERT_NE(CopiedPlugin::Get().Module(), nullptr) << "cannot load the copied Selvane.out.dll";
+    ASSERT_TRUE(host.Create());
+    title = UniqueTitle(L"Selvane Faults");
+  }
+  void TearDown() override {
+    if (host.driver) host.Disable();
+    host = Host{};
+    DeleteApplicationSettings(title);
+    CoUninitialize();
+  }
+  // Selects an interface through a stored setting and Init.
+  void Select(const wchar_t* channelCount) {
+    StoreSetting(title, L"Selvane.out.dll", channelCount);
+    ASSERT_HRESULT_SUCCEEDED(host.Init(title));
+  }
+
+  Host host;
+  std::wstring title;
+};
+
+}  // namespace
+
+TEST_F(FaultTest, MissingLibraryPausesOutputAndTheNextEnableRecovers) {
+  Remove(L"DMX60.dll");
+  ASSERT_FALSE(Loaded(L"DMX60.dll"));
+  // ChannelCount 0 before any Init: DMX-60.
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  PumpFor(300);
+  // The host is alive and its calls work while output is paused.
+  EXPECT_EQ(host.Set(1, 33), S_OK);
+  EXPECT_HRESULT_SUCCEEDED(host.Disable());
+  EXPECT_HRESULT_SUCCEEDED(host.Enable());
+  PumpFor(150);
+
+  ASSERT_TRUE(Place(L"DMX60.dll", L"DMX60.dll"));
+  PumpFor(200);
+  EXPECT_FALSE(Loaded(L"DMX60.dll")) << "paused output makes no new attempt by itself";
+
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  ASSERT_TRUE(PumpUntil([] { return Loaded(L"DMX60.dll"); }, 2000)) << "Enable recovers";
+  VendorDoubleClient dmx60(Folder().File(L"DMX60.dll").c_str());
+  ASSERT_TRUE(dmx60.Loaded());
+  EXPECT_TRUE(PumpUntil([&] { return dmx60.FrameCount() >= 2; }, 2000));
+  EXPECT_EQ(dmx60.LastFrame()[0], 33) << "the level set while paused is sent";
+}
+
+TEST_F(FaultTest, LibraryWithoutItsEntryPointPausesAndIsReplacedWithoutRestart) {
+  Select(L"120");
+  Remove(L"DMX120.dll");
+  ASSERT_TRUE(Place(L"NoEntry.dll", L"DMX120.dll"));
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  PumpFor(300);
+  EXPECT_FALSE(Loaded(L"DMX120.dll")) << "a failed binding keeps nothing loaded";
+  EXPECT_EQ(host.Set(2, 44), S_OK);
+
+  // The file can be replaced because nothing holds it.
+  ASSERT_TRUE(Remove(L"DMX120.dll"));
+  ASSERT_TRUE(Place(L"DMX120.dll", L"DMX120.dll"));
+  PumpFor(150);
+  EXPECT_FALSE(Loaded(L"DMX120.dll"));
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  ASSERT_TRUE(PumpUntil([] { return Loaded(L"DMX120.dll"); }, 2000));
+  VendorDoubleClient dmx120(Folder().File(L"DMX120.dll").c_str());
+  ASSERT_TRUE(dmx120.Loaded());
+  EXPECT_TRUE(PumpUntil([&] { return dmx120.FrameCount() >= 2; }, 2000));
+  EXPECT_EQ(dmx120.LastFrame()[1], 44);
+}
+
+// Only the low 16 bits of a vendor result count: 0x10000 pauses after its
+// frame; -1 and 0x8000 are nonzero there and keep output running.
+TEST_F(FaultTest, OddVendorResultsPauseOnlyWhenTheirLowWordIsZero) {
+  ASSERT_TRUE(Place(L"DMX60.dll", L"DMX60.dll"));
+  ASSERT_TRUE(Place(L"DMX510.dll", L"DMX510.dll"));
+  VendorDoubleClient dmx60(Folder().File(L"DMX60.dll").c_str());
+  VendorDoubleClient dmx510(Folder().File(L"DMX510.dll").c_str());
+  ASSERT_TRUE(dmx60.Loaded());
+  ASSERT_TRUE(dmx510.Loaded());
+
+  struct Case {
+    int32_t result;
+    bool pauses;
+  };
+  const Case cases[] = {{0x10000, true}, {-1, false}, {0x8000, false}, {0x10000, true}};
+  // DMX-60 (before Init): the result of the last channel's call decides.
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "DMX-60 result 0x" << std::hex << c.result);
+    dmx60.Reset();
+    dmx60.SetResult(63, c.result);
+    ASSERT_HRESULT_SUCCEEDED(host.Enable());
+    PumpFor(400);
+    if (c.pauses) {
+      EXPECT_EQ(dmx60.FrameCount(), 1) << "one full frame, then paused";
+      EXPECT_EQ(dmx60.CallCount(), 64);
+    } else {
+      EXPECT_GE(dmx60.FrameCount(), 3);
+    }
+  }
+  // DMX-510USB: the single SetLevel result decides.
+  ASSERT_HRESULT_SUCCEEDED(host.Init(title));  // nothing stored: DMX-510USB
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "DMX-510USB result 0x" << std::hex << c.result);
+    dmx510.Reset();
+    dmx510.SetResult(-1, c.result);
+    ASSERT_HRESULT_SUCCEEDED(host.Enable());
+    PumpFor(400);
+    if (c.pauses) {
+      EXPECT_EQ(dmx510.FrameCount(), 1);
+    } else {
+      EXPECT_GE(dmx510.FrameCount(), 3);
+    }
+  }
+}
+
+namespace {
+
+// A host's own window, whose messages make host calls between the plug-in's ticks.
+class HostWindow {
+ public:
+  explicit HostWindow(std::function<void()> onMessage) : onMessage_(std::move(onMessage)) {
+    WNDCLASSW wc{};
+    wc.lpfnWndProc = &HostWindow::Proc;
+    wc.hInstance = GetModuleHandleW(nullptr);
+    wc.lpszClassName = L"SelvaneFaultTestHost";
+    RegisterClassW(&wc);
+    hwnd_ = CreateWindowExW(0, wc.lpszClassName, L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, wc.hInstance, this);
+  }
+  ~HostWindow() {
+    if (hwnd_) DestroyWindow(hwnd_);
+  }
+  HWND Handle() const { return hwnd_; }
+
+ private:
+  static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM w, LPARAM l) {
+    if (message == WM_NCCREATE)
+      SetWindowLongPtrW(hwnd, GWLP_USERDATA,
+                        reinterpret_cast<LONG_PTR>(reinterpret_cast<CREATESTRUCTW*>(l)->lpCreateParams));
+    auto* self = reinterpret_cast<HostWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (message == WM_APP && self) {
+      self->onMessage_();
+      return 0;
+    }
+    return DefWindowProcW(hwnd, message, w, l);
+  }
+  std::function<void()> onMessage_;
+  HWND hwnd_ = nullptr;
+};
+
+// Pumps for `ms`, checking the time after every message: with a vendor slower
+// than the period a timer message is always due, so the queue never drains.
+void PumpEachMessageFor(DWORD ms) {
+  const ULONGLONG deadline = GetTickCount64() + ms;
+  for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
+    MSG msg;
+    if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    } else {
+      MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+    }
+  }
+}
+
+struct Posting {
+  HWND window;
+  std::atomic<bool> on{true};
+};
+
+DWORD WINAPI PostEvery15Ms(LPVOID p) {
+  auto* posting = static_cast<Posting*>(p);
+  while (posting->on.load()) {
+    PostMessageW(posting->window, WM_APP, 0, 0);
+    Sleep(15);
+  }
+  return 0;
+}
+
+}  // namespace
+
+// A vendor that takes 100 ms per call: ticks fall behind instead of queueing
+// up, and the host's own calls still get through between them.
+TEST_F(FaultTest, SlowVendorDelaysTicksWithoutQueueingAndHostCallsGetThrough) {
+  ASSERT_TRUE(Place(L"DMX510.dll", L"DMX510.dll"));
+  VendorDoubleClient dmx510(Folder().File(L"DMX510.dll").c_str());
+  ASSERT_TRUE(dmx510.Loaded());
+  ASSERT_HRESULT_SUCCEEDED(host.Init(title));  // DMX-510USB
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  ASSERT_TRUE(PumpUntil([&] { return dmx510.FrameCount() >= 1; }, 2000));
+
+  // A worker posts "host events" to the host's window every 15 ms; each one
+  // sets channel 1 to the next level through IDispatch.
+  std::atomic<int> level{0};
+  std::atomic<int> hostCalls{0};
+  std::atomic<int> failedCalls{0};
+  HostWindow window([&] {
+    const int next = (level.load() + 1) % 250;
+    if (host.Set(1, next) != S_OK) ++failedCalls;
+    level = next;
+    ++hostCalls;
+  });
+  ASSERT_NE(window.Handle(), nullptr);
+  Posting posting{window.Handle()};
+  HANDLE poster = CreateThread(nullptr, 0, &PostEvery15Ms, &posting, 0, nullptr);
+  ASSERT_NE(poster, nullptr);
+
+  dmx510.SetDelayMs(100);
+  PumpEachMessageFor(50);  // the tick in progress ends
+  const int framesBefore = dmx510.FrameCount();
+  const int callsBefore = hostCalls.load();
+  PumpEachMessageFor(1000);
+  const int slowFrames = dmx510.FrameCount() - framesBefore;
+  const int slowHostCalls = hostCalls.load() - callsBefore;
+  const auto calls = dmx510.Calls();
+
+  dmx510.SetDelayMs(0);
+  PumpEachMessageFor(60);  // the last slow tick ends
+  const int framesAfterSlow = dmx510.FrameCount();
+  PumpEachMessageFor(450);
+  const int normalFrames = dmx510.FrameCount() - framesAfterSlow;
+
+  posting.on = false;
+  WaitForSingleObject(poster, 5000);
+  CloseHandle(poster);
+
+  std::printf("slow vendor: %d frames in 1 s (100 ms per call), %d host calls between them; "
+              "then %d frames in 450 ms\n",
+              slowFrames, slowHostCalls, normalFrames);
+  EXPECT_GE(slowFrames, 3) << "output keeps going";
+  EXPECT_LE(slowFrames, 11) << "at most one tick per vendor call, not 22 a second";
+  EXPECT_LE(normalFrames, 12) << "no burst of queued ticks once the vendor is fast again";
+  EXPECT_GE(normalFrames, 5);
+  EXPECT_EQ(failedCalls.load(), 0);
+  EXPECT_GE(slowHostCalls, slowFrames - 1) << "host calls are handled between the slow ticks";
+
+  // Channel 1's level as each frame saw it: the host's changes arrive while
+  // the vendor is slow, a new level in most frames.
+  std::set<int> levelsSeen;
+  for (size_t i = calls.size() > static_cast<size_t>(slowFrames) ? calls.size() - slowFrames : 0; i < calls.size();
+       ++i)
+    levelsSeen.insert(calls[i].levels[0]);
+  EXPECT_GE(levelsSeen.size(), 3u) << "levels set during the slow run show in later frames";
+  const int last = level.load();
+  PumpUntil([&] { return dmx510.LastFrame()[0] == last; }, 1000);
+  EXPECT_EQ(dmx510.LastFrame()[0], last);
+}

@@ -1,0 +1,165 @@
+// Unloading the registered server as COM does it: the last CoUninitialize
+// with live windows, and DllCanUnloadNow while two threads use the library.
+#include <windows.h>
+#include <oleauto.h>
+#include <wrl/client.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <cstdio>
+#include <vector>
+
+#include "dispatch_call.h"
+#include "message_pump.h"
+#include "selvane_h.h"
+#include "thread_runner.h"
+#include "vendor_double_client.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+constexpr DISPID kEnable = 0x60030001;
+constexpr DISPID kSetChannel = 0x60030003;
+
+HRESULT CreateByProgId(ComPtr<IDispatch>& object) {
+  CLSID clsid;
+  if (HRESULT hr = CLSIDFromProgID(L"Selvane.clsOutputDriver", &clsid); FAILED(hr)) return hr;
+  return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &object);
+}
+
+HRESULT CanUnloadNow() {
+  using Fn = HRESULT(STDAPICALLTYPE*)();
+  HMODULE module = GetModuleHandleW(L"Selvane.out.dll");
+  if (!module) return E_FAIL;
+  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  return fn ? fn() : E_FAIL;
+}
+
+HRESULT Call(IDispatch* object, DISPID id, std::vector<VARIANT> args = {}) {
+  DispatchOutcome out;
+  Invoke(object, id, std::move(args), out);
+  return out.hr;
+}
+
+// A second host thread: enables output, then pumps until told to stop.
+struct ThreadB {
+  HANDLE ready;
+  HANDLE done;
+  std::atomic<HRESULT> enable{E_FAIL};
+  std::atomic<int> frames{0};
+
+  static DWORD WINAPI Run(LPVOID p) {
+    auto& self = *static_cast<ThreadB*>(p);
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    VendorDoubleClient dmx60(L"DMX60.dll");
+    {
+      ComPtr<IDispatch> object;
+      if (SUCCEEDED(CreateByProgId(object))) self.enable = Call(object.Get(), kEnable);
+    }
+    dmx60.Reset();
+    SetEvent(self.ready);
+    PumpUntil([&] { return WaitForSingleObject(self.done, 0) == WAIT_OBJECT_0; }, 20000);
+    self.frames = dmx60.FrameCount();
+    CoUninitialize();
+    return 0;
+  }
+};
+
+}  // namespace
+
+TEST(UnloadTest, LastCoUninitializeWithLiveWindowsThenMorePumping) {
+  VendorDoubleClient dmx60(L"DMX60.dll");
+  ASSERT_TRUE(dmx60.Loaded());
+  ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  {
+    ComPtr<IDispatch> object;
+    ASSERT_HRESULT_SUCCEEDED(CreateByProgId(object));
+    ASSERT_EQ(Call(object.Get(), kSetChannel, {I4(1), I4(91)}), S_OK);
+    ASSERT_EQ(Call(object.Get(), kEnable), S_OK);
+  }
+  CoUninitialize();  // the last one: COM frees its in-process servers
+  CoFreeUnusedLibraries();
+  dmx60.Reset();
+  PumpFor(400);
+  ASSERT_NE(GetModuleHandleW(L"Selvane.out.dll"), nullptr) << "the timer window keeps the code loaded";
+  EXPECT_GE(dmx60.FrameCount(), 3) << "ticks continue";
+  EXPECT_EQ(dmx60.LastFrame()[0], 91);
+
+  // COM again on the same thread: CoFreeUnusedLibrariesEx now asks the
+  // library itself, which refuses, and a new object shares the old state.
+  ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  EXPECT_EQ(CanUnloadNow(), S_FALSE);
+  CoFreeUnusedLibrariesEx(0, 0);
+  ASSERT_NE(GetModuleHandleW(L"Selvane.out.dll"), nullptr);
+  {
+    ComPtr<IDispatch> object;
+    ASSERT_HRESULT_SUCCEEDED(CreateByProgId(object));
+    ASSERT_EQ(Call(object.Get(), kSetChannel, {I4(2), I4(92)}), S_OK);
+  }
+  CoUninitialize();
+  CoFreeUnusedLibraries();
+  EXPECT_TRUE(PumpUntil([&] { return dmx60.LastFrame()[1] == 92; }, 2000));
+  EXPECT_EQ(dmx60.LastFrame()[0], 91);
+}
+
+TEST(UnloadTest, CanUnloadNowAcrossTwoThreads) {
+  // Thread A holds an object but has no window: the library stays only while
+  // the object lives, and may then be unloaded and loaded again.
+  std::atomic<HRESULT> withObject{E_FAIL}, afterRelease{E_FAIL};
+  std::atomic<bool> unloaded{false};
+  ASSERT_TRUE(RunOnThread([&] {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+      ComPtr<IDispatch> object;
+      if (SUCCEEDED(CreateByProgId(object))) withObject = CanUnloadNow();
+    }
+    afterRelease = CanUnloadNow();
+    CoFreeUnusedLibrariesEx(0, 0);
+    unloaded = GetModuleHandleW(L"Selvane.out.dll") == nullptr;
+    CoUninitialize();
+  }));
+  EXPECT_EQ(withObject.load(), S_FALSE) << "an object on thread A";
+  EXPECT_EQ(afterRelease.load(), S_OK) << "no object, no lock, no window";
+  std::printf("unloaded after thread A released its object: %s\n", unloaded.load() ? "yes" : "no");
+
+  // Thread B enables output and keeps its timer window while thread A, with
+  // objects and then without, asks again.
+  HANDLE bReady = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  HANDLE bDone = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  ThreadB b{bReady, bDone};
+  HANDLE threadB = CreateThread(nullptr, 0, &ThreadB::Run, &b, 0, nullptr);
+  ASSERT_NE(threadB, nullptr);
+  ASSERT_EQ(WaitForSingleObject(bReady, 10000), WAIT_OBJECT_0);
+  EXPECT_EQ(b.enable.load(), S_OK);
+
+  std::atomic<HRESULT> aWithObject{E_FAIL}, aWithout{E_FAIL};
+  ASSERT_TRUE(RunOnThread([&] {
+    CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    {
+      ComPtr<IDispatch> object;
+      if (SUCCEEDED(CreateByProgId(object))) aWithObject = CanUnloadNow();
+    }
+    aWithout = CanUnloadNow();
+    CoFreeUnusedLibrariesEx(0, 0);
+    CoUninitialize();
+  }));
+  EXPECT_EQ(aWithObject.load(), S_FALSE);
+  EXPECT_EQ(aWithout.load(), S_FALSE) << "thread B's timer window keeps the library";
+  EXPECT_NE(GetModuleHandleW(L"Selvane.out.dll"), nullptr);
+
+  PumpFor(200);  // thread B pumps meanwhile
+  SetEvent(bDone);
+  ASSERT_EQ(WaitForSingleObject(threadB, 10000), WAIT_OBJECT_0);
+  CloseHandle(threadB);
+  CloseHandle(bReady);
+  CloseHandle(bDone);
+  EXPECT_GE(b.frames.load(), 3) << "thread B's ticks ran while A came and went";
+  // Thread B has ended and its window with it; the library stays pinned.
+  std::printf("DllCanUnloadNow after thread B ended: 0x%08lX\n", static_cast<unsigned long>(CanUnloadNow()));
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  CoFreeUnusedLibrariesEx(0, 0);
+  CoUninitialize();
+  EXPECT_NE(GetModuleHandleW(L"Selvane.out.dll"), nullptr);
+}
