@@ -59,7 +59,7 @@ struct VersionInfo {
 
 }  // namespace
 
-TEST(DllInspection, VersionResource) {
+TEST(DllResources, VersionResource) {
   VersionInfo info;
   ASSERT_FALSE(info.block.empty());
   VS_FIXEDFILEINFO* fixed = nullptr;
@@ -88,7 +88,7 @@ TEST(DllInspection, VersionResource) {
   EXPECT_EQ(translation[1], 0x04B0);
 }
 
-TEST(DllInspection, InterfaceIdentifierResource) {
+TEST(DllResources, InterfaceIdentifierResource) {
   const auto bytes = Resource(L"_IID_CLSOUTPUTDRIVER", 1);
   ASSERT_EQ(bytes.size(), 20u);
   uint32_t length = 0;
@@ -97,7 +97,7 @@ TEST(DllInspection, InterfaceIdentifierResource) {
   EXPECT_EQ(std::memcmp(bytes.data() + 4, &IID__clsOutputDriver, 16), 0);
 }
 
-TEST(DllInspection, EmbeddedTypeLibraryDescribesTheInterface) {
+TEST(DllResources, EmbeddedTypeLibraryDescribesTheInterface) {
   ASSERT_FALSE(Resource(L"TYPELIB", 1).empty());
   ComPtr<ITypeLib> library;
   ASSERT_HRESULT_SUCCEEDED(LoadTypeLibEx(SELVANE_DLL_PATH, REGKIND_NONE, &library));
