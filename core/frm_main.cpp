@@ -2,6 +2,8 @@
 
 #include <new>
 
+#include <mutex>
+
 #include "mod_main.h"
 #include "module_lifetime.h"
 #include "transmit_tick.h"
@@ -34,7 +36,12 @@ HRESULT RegisterClassOnce(WNDPROC proc) {
 HRESULT FrmMain::Create(DriverState& state, std::unique_ptr<FrmMain>& created) noexcept {
   std::unique_ptr<FrmMain> window(new (std::nothrow) FrmMain(state));
   if (!window) return E_OUTOFMEMORY;
-  if (HRESULT hr = RegisterClassOnce(&FrmMain::WindowProc); FAILED(hr)) return hr;
+  {
+    // Threads creating their first window at once must not race the class
+    // registration: one can see the class as existing before it can be used.
+    std::lock_guard<std::mutex> registering(ClassRegistrationLock());
+    if (HRESULT hr = RegisterClassOnce(&FrmMain::WindowProc); FAILED(hr)) return hr;
+  }
   HWND hwnd = CreateWindowExW(0, kClassName, L"frmMain", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
                               ThisModule(), window.get());
   if (!hwnd) return LastErrorHresult();

@@ -46,4 +46,9 @@ void NoteWindowDestroyed() { g_liveWindows.fetch_sub(1); }
 
 long LiveWindowCount() { return g_liveWindows.load(); }
 
+std::mutex& ClassRegistrationLock() {
+  static std::mutex lock;
+  return lock;
+}
+
 }  // namespace selvane

@@ -1,6 +1,7 @@
 #pragma once
 #include <windows.h>
 
+#include <mutex>
 #include <string>
 
 namespace selvane {
@@ -18,5 +19,8 @@ std::wstring ThisModulePath();
 void NoteWindowCreated();
 void NoteWindowDestroyed();
 long LiveWindowCount();
+
+// Held while a window class of the library is registered.
+std::mutex& ClassRegistrationLock();
 
 }  // namespace selvane

@@ -3,6 +3,8 @@
 #include <array>
 #include <new>
 
+#include <mutex>
+
 #include "config_selection.h"
 #include "disabled_thread_windows.h"
 #include "frm_config_layout.h"
@@ -181,7 +183,10 @@ void FrmConfig::RunModalLoop() noexcept {
 HRESULT FrmConfig::ShowModal() noexcept {
   // A second Configure from inside the dialog's own loop: it is already shown.
   if (hwnd_) return HRESULT_FROM_WIN32(ERROR_BUSY);
-  if (HRESULT hr = RegisterClassOnce(); FAILED(hr)) return hr;
+  {
+    std::lock_guard<std::mutex> registering(ClassRegistrationLock());
+    if (HRESULT hr = RegisterClassOnce(); FAILED(hr)) return hr;
+  }
 
   dpi_ = CurrentScreenDpi();
   font_.Reset(CreateDialogFont(dpi_.y));

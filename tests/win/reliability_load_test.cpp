@@ -198,6 +198,7 @@ struct HostThread {
   HANDLE start = nullptr;
   DWORD id = 0;
   std::atomic<bool> ok{false};
+  HRESULT created = E_PENDING, initHr = E_PENDING, enableHr = E_PENDING;
 
   static DWORD WINAPI Run(LPVOID p) {
     auto& self = *static_cast<HostThread*>(p);
@@ -206,7 +207,8 @@ struct HostThread {
     {
       ComPtr<_clsOutputDriver> driver;
       ComPtr<IDispatch> object;
-      if (SUCCEEDED(PluginModule::Get().Create(driver)) && SUCCEEDED(driver.As(&object))) {
+      self.created = PluginModule::Get().Create(driver);
+      if (SUCCEEDED(self.created) && SUCCEEDED(driver.As(&object))) {
         BSTR t = SysAllocString(self.title.c_str()), f = SysAllocString(L"Selvane.out.dll");
         DispatchOutcome init, enable;
         Invoke(object.Get(), kInit, {Text(t), Text(f)}, init);  // nothing stored: DMX-510USB
@@ -218,6 +220,8 @@ struct HostThread {
         Invoke(object.Get(), kSetChannel, {I4(2), I4(base)}, first);
         WaitForSingleObject(self.start, 10000);
         Invoke(object.Get(), kEnable, {}, enable);
+        self.initHr = init.hr;
+        self.enableHr = enable.hr == DISP_E_EXCEPTION ? enable.exception.scode : enable.hr;
         bool allOk = init.hr == S_OK && enable.hr == S_OK && first.hr == S_OK;
         for (int j = 0; j < 60; ++j) {
           DispatchOutcome set;
@@ -259,7 +263,8 @@ TEST_F(LoadTest, FourStaThreadsEachSendOnlyTheirOwnLevels) {
 
   std::map<DWORD, int> owner;
   for (int k = 0; k < 4; ++k) {
-    EXPECT_TRUE(hosts[k].ok.load()) << "thread " << k;
+    EXPECT_TRUE(hosts[k].ok.load()) << "thread " << k << std::hex << " create 0x" << hosts[k].created
+                                    << " init 0x" << hosts[k].initHr << " enable 0x" << hosts[k].enableHr;
     owner[hosts[k].id] = k;
   }
   std::map<int, int> frames;
