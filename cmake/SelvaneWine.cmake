@@ -42,3 +42,14 @@ function(selvane_wine_gtest target)
   selvane_wine_test_properties(TESTS ${added} TIMEOUT ${G_TIMEOUT} LOCKS ${G_LOCKS})
   set(SELVANE_LAST_WINE_TESTS ${added} PARENT_SCOPE)
 endfunction()
+
+# A test program against the real Selvane.out.dll, built beside the vendor doubles.
+function(selvane_plugin_test_program target)
+  cmake_parse_arguments(P "" "" "SOURCES;LIBS;DEPENDS" ${ARGN})
+  add_executable(${target} ${P_SOURCES})
+  target_link_libraries(${target} PRIVATE selvane_interface selvane_win_test_support GTest::gtest_main
+    ole32 oleaut32 uuid ${P_LIBS})
+  target_compile_definitions(${target} PRIVATE SELVANE_DLL_PATH=L"Z:$<TARGET_FILE:selvane_out>")
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SELVANE_TEST_BIN_DIR})
+  add_dependencies(${target} selvane_out ${P_DEPENDS})
+endfunction()

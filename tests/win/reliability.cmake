@@ -2,12 +2,7 @@
 # registry faults, unloading, load and threads.
 
 # Late-bound calls with every argument type and call shape.
-add_executable(bad_argument_matrix_test bad_argument_matrix_test.cpp)
-target_link_libraries(bad_argument_matrix_test PRIVATE selvane_interface selvane_win_test_support
-  GTest::gtest_main ole32 oleaut32 uuid)
-target_compile_definitions(bad_argument_matrix_test PRIVATE SELVANE_DLL_PATH=L"Z:$<TARGET_FILE:selvane_out>")
-set_target_properties(bad_argument_matrix_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SELVANE_TEST_BIN_DIR})
-add_dependencies(bad_argument_matrix_test selvane_out DMX510)
+selvane_plugin_test_program(bad_argument_matrix_test SOURCES bad_argument_matrix_test.cpp DEPENDS DMX510)
 # Valid Configure calls open the dialog, which the test closes.
 selvane_wine_gtest(bad_argument_matrix_test PREFIX wine.reliability. SOURCES bad_argument_matrix_test.cpp
   LOCKS ui TIMEOUT 180)
@@ -27,30 +22,16 @@ selvane_wine_gtest(reliability_faults_test PREFIX wine.reliability. SOURCES reli
   LOCKS faults_folder timing)
 
 # The settings store under faults.
-add_executable(reliability_registry_test reliability_registry_test.cpp)
-target_link_libraries(reliability_registry_test PRIVATE selvane_interface selvane_win_test_support
-  GTest::gtest_main ole32 oleaut32 uuid advapi32)
-target_compile_definitions(reliability_registry_test PRIVATE SELVANE_DLL_PATH=L"Z:$<TARGET_FILE:selvane_out>")
-set_target_properties(reliability_registry_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SELVANE_TEST_BIN_DIR})
-add_dependencies(reliability_registry_test selvane_out DMX60 DMX120 DMX510)
+selvane_plugin_test_program(reliability_registry_test SOURCES reliability_registry_test.cpp LIBS advapi32 DEPENDS DMX60 DMX120 DMX510)
 selvane_wine_gtest(reliability_registry_test PREFIX wine.reliability. SOURCES reliability_registry_test.cpp)
 
 # Unloading the registered server.
-add_executable(reliability_unload_test reliability_unload_test.cpp)
-target_link_libraries(reliability_unload_test PRIVATE selvane_interface selvane_win_test_support
-  GTest::gtest_main ole32 oleaut32 uuid)
-set_target_properties(reliability_unload_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SELVANE_TEST_BIN_DIR})
-add_dependencies(reliability_unload_test selvane_out DMX60)
+selvane_plugin_test_program(reliability_unload_test SOURCES reliability_unload_test.cpp DEPENDS DMX60)
 selvane_wine_gtest(reliability_unload_test PREFIX wine.reliability. SOURCES reliability_unload_test.cpp)
 set_tests_properties(${SELVANE_LAST_WINE_TESTS} PROPERTIES FIXTURES_REQUIRED "wine;registered")
 
 # Load and threads: leak figures of long late-bound loops; four host threads.
-add_executable(reliability_load_test reliability_load_test.cpp)
-target_link_libraries(reliability_load_test PRIVATE selvane_interface selvane_win_test_support
-  GTest::gtest_main ole32 oleaut32 uuid psapi)
-target_compile_definitions(reliability_load_test PRIVATE SELVANE_DLL_PATH=L"Z:$<TARGET_FILE:selvane_out>")
-set_target_properties(reliability_load_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SELVANE_TEST_BIN_DIR})
-add_dependencies(reliability_load_test selvane_out DMX510)
+selvane_plugin_test_program(reliability_load_test SOURCES reliability_load_test.cpp LIBS psapi DEPENDS DMX510)
 # CPU-bound: kept apart from the tests that measure tick timing.
 selvane_wine_gtest(reliability_load_test PREFIX wine.reliability. SOURCES reliability_load_test.cpp
   LOCKS timing TIMEOUT 240)
