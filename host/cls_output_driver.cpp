@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "automation_error.h"
+#include "automation_hresult.h"
 #include "error_info.h"
 #include "frm_config.h"
 #include "frm_main.h"
@@ -120,7 +120,7 @@ STDMETHODIMP ClsOutputDriver::SetChannel(LONG* channel, LONG* value, VARIANT_BOO
   VARIANT_BOOL stored = VARIANT_FALSE;
   if (SUCCEEDED(hr)) {
     const SetChannelResult r = ApplySetChannel(thread->state.ChannelBuffer, *channel, *value);
-    if (r.outcome == SetChannelOutcome::Failed) hr = static_cast<HRESULT>(AutomationHresult(r.error));
+    if (r.outcome == SetChannelOutcome::Failed) hr = AutomationHresult(r.error);
     stored = r.outcome == SetChannelOutcome::Stored ? VARIANT_TRUE : VARIANT_FALSE;
   }
   return Finish(hr, result, stored, FailureContext::Channel);

@@ -4,7 +4,7 @@
 #include <oleauto.h>
 #include <wrl/client.h>
 
-#include "automation_error.h"
+#include "automation_hresult.h"
 #include "selvane_h.h"
 
 namespace selvane {
@@ -13,7 +13,7 @@ namespace {
 constexpr wchar_t kErrorSource[] = L"Selvane.clsOutputDriver";
 
 bool Is(HRESULT hr, AutomationError error) {
-  return static_cast<uint32_t>(hr) == AutomationHresult(error);
+  return hr == AutomationHresult(error);
 }
 
 const wchar_t* DescriptionFor(HRESULT hr, FailureContext context) {

@@ -4,7 +4,7 @@
 #include <new>
 #include <string>
 
-#include "automation_error.h"
+#include "automation_hresult.h"
 #include "settings_text.h"
 #include "unique_hkey.h"
 
@@ -17,7 +17,7 @@ constexpr wchar_t kSection[] = L"\\Plugins\\";
 constexpr wchar_t kValueName[] = L"ChannelCount";
 
 HRESULT AutomationFailure(AutomationError error) {
-  return static_cast<HRESULT>(AutomationHresult(error));
+  return AutomationHresult(error);
 }
 
 // A name that no key can carry: the store is then not addressable at all.

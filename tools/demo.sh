@@ -20,9 +20,9 @@ dll=build/win32/bin/Selvane.out.dll
 say "built $dll ($(stat -c %s "$dll") bytes)"
 
 [ -f build/win32/wineprefix/.selvane-ready ] || say "creating the private Wine prefix build/win32/wineprefix (about 10 s)"
-bash tests/wine/wine-start.sh build/win32 >/dev/null
-trap 'bash "$root/tests/wine/wine-stop.sh" "$root/build/win32" >/dev/null' EXIT
-. tests/wine/wine-env.sh build/win32
+bash tools/wine/wine-start.sh build/win32 >/dev/null
+trap 'bash "$root/tools/wine/wine-stop.sh" "$root/build/win32" >/dev/null' EXIT
+. tools/wine/wine-env.sh build/win32
 
 say "registering the plug-in for this user: regsvr32 /n /i:user Selvane.out.dll"
 wine regsvr32 /s /n /i:user "$(winepath -w "$dll")" </dev/null >/dev/null 2>&1 \

@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "own_dialog.h"
+
 class DialogDriver {
  public:
   // `click`: caption of the option to click, or empty for none.
@@ -31,12 +33,6 @@ class DialogDriver {
   void Watch(HWND window) { watched_ = window; }
   bool WatchedWasDisabled() const { return watchedDisabled_; }
 
-  static HWND FindOwnDialog() {
-    HWND found = nullptr;
-    EnumWindows(&DialogDriver::MatchOwnDialog, reinterpret_cast<LPARAM>(&found));
-    return found;
-  }
-
   static HWND FindOption(HWND dialog, const std::wstring& caption) {
     OptionSearch search{&caption, nullptr};
     EnumChildWindows(dialog, &DialogDriver::MatchOption, reinterpret_cast<LPARAM>(&search));
@@ -48,18 +44,6 @@ class DialogDriver {
     const std::wstring* caption;
     HWND found;
   };
-
-  static BOOL CALLBACK MatchOwnDialog(HWND hwnd, LPARAM found) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    wchar_t title[64] = {};
-    GetWindowTextW(hwnd, title, 64);
-    if (pid == GetCurrentProcessId() && std::wstring(title) == L"Konfiguration" && IsWindowVisible(hwnd)) {
-      *reinterpret_cast<HWND*>(found) = hwnd;
-      return FALSE;
-    }
-    return TRUE;
-  }
 
   static BOOL CALLBACK MatchOption(HWND hwnd, LPARAM param) {
     auto* search = reinterpret_cast<OptionSearch*>(param);

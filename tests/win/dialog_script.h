@@ -10,6 +10,8 @@
 #include <utility>
 #include <vector>
 
+#include "own_dialog.h"
+
 class DialogScript {
  public:
   using Step = std::function<bool(HWND dialog)>;
@@ -29,17 +31,6 @@ class DialogScript {
   bool SawDialog() const { return sawDialog_; }
   bool RanAllSteps() const { return next_ == steps_.size(); }
   bool TimedOut() const { return timedOut_; }
-
-  // The visible dialog of this process, if any.
-  static HWND FindOwnDialog() {
-    HWND hwnd = nullptr;
-    while ((hwnd = FindWindowExW(nullptr, hwnd, nullptr, L"Konfiguration"))) {
-      DWORD pid = 0;
-      GetWindowThreadProcessId(hwnd, &pid);
-      if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd)) return hwnd;
-    }
-    return nullptr;
-  }
 
  private:
   static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {

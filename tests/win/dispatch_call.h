@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "variant_builders.h"
+
 struct DispatchOutcome {
   HRESULT hr = E_FAIL;
   VARIANT result;
@@ -15,9 +17,7 @@ struct DispatchOutcome {
   DispatchOutcome() { VariantInit(&result); }
   ~DispatchOutcome() {
     VariantClear(&result);
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
+    ClearExcepInfo(exception);
   }
   DispatchOutcome(const DispatchOutcome&) = delete;
   DispatchOutcome& operator=(const DispatchOutcome&) = delete;
@@ -44,18 +44,18 @@ inline void Invoke(IDispatch* object, DISPID id, std::vector<VARIANT> args, Disp
                           &out.exception, &out.argError);
 }
 
-inline VARIANT I4(LONG v) {
-  VARIANT x;
-  VariantInit(&x);
-  V_VT(&x) = VT_I4;
-  V_I4(&x) = v;
-  return x;
+// DllCanUnloadNow of the Selvane.out.dll loaded in this process (E_FAIL when none is).
+inline HRESULT CanUnloadNow() {
+  using Fn = HRESULT(STDAPICALLTYPE*)();
+  HMODULE module = GetModuleHandleW(L"Selvane.out.dll");
+  if (!module) return E_FAIL;
+  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  return fn ? fn() : E_FAIL;
 }
 
-inline VARIANT VariantRef(VARIANT* target) {
-  VARIANT x;
-  VariantInit(&x);
-  V_VT(&x) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&x) = target;
-  return x;
+// A new object of the registered server, created by ProgID as hosts do.
+inline HRESULT CreateByProgId(IDispatch** object) {
+  CLSID clsid;
+  if (HRESULT hr = CLSIDFromProgID(L"Selvane.clsOutputDriver", &clsid); FAILED(hr)) return hr;
+  return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, reinterpret_cast<void**>(object));
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "dispids.h"
 #include "selvane_h.h"
 
 #ifndef SELVANE_DLL_PATH
@@ -142,13 +143,19 @@ TEST(DllResources, EmbeddedTypeLibraryDescribesTheInterface) {
   ASSERT_EQ(attr->cFuncs, 7);
   vtable->ReleaseTypeAttr(attr);
 
-  const struct { const wchar_t* name; std::vector<std::wstring> params; } methods[] = {
-      {L"Disable", {}}, {L"Enable", {}}, {L"PluginName", {}}, {L"SetChannel", {L"Channel", L"Value"}},
-      {L"Configure", {}}, {L"Init", {L"CallingAppTitle", L"MyFilename"}}, {L"Term", {}}};
+  using namespace selvane;
+  const struct { const wchar_t* name; MEMBERID id; std::vector<std::wstring> params; } methods[] = {
+      {L"Disable", kDispidDisable, {}},
+      {L"Enable", kDispidEnable, {}},
+      {L"PluginName", kDispidPluginName, {}},
+      {L"SetChannel", kDispidSetChannel, {L"Channel", L"Value"}},
+      {L"Configure", kDispidConfigure, {}},
+      {L"Init", kDispidInit, {L"CallingAppTitle", L"MyFilename"}},
+      {L"Term", kDispidTerm, {}}};
   for (UINT i = 0; i < 7; ++i) {
     FUNCDESC* func = nullptr;
     ASSERT_HRESULT_SUCCEEDED(vtable->GetFuncDesc(i, &func));
-    EXPECT_EQ(func->memid, static_cast<MEMBERID>(0x60030000 + i));
+    EXPECT_EQ(func->memid, methods[i].id);
     EXPECT_EQ(func->invkind, INVOKE_FUNC);
     EXPECT_EQ(func->callconv, CC_STDCALL);
     EXPECT_EQ(func->oVft, static_cast<SHORT>((7 + i) * sizeof(void*))) << "slot after IUnknown and IDispatch";

@@ -83,7 +83,7 @@ HRESULT RunDialog(ThreadState& thread, std::vector<Step> steps) {
   EXPECT_TRUE(script.SawDialog());
   EXPECT_TRUE(script.RanAllSteps());
   EXPECT_FALSE(script.TimedOut());
-  EXPECT_EQ(DialogScript::FindOwnDialog(), nullptr) << "still open after ShowFrmConfig returned";
+  EXPECT_EQ(FindOwnDialog(), nullptr) << "still open after ShowFrmConfig returned";
   return hr;
 }
 

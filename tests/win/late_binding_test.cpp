@@ -6,17 +6,18 @@
 
 #include <gtest/gtest.h>
 
+#include "automation_hresult.h"
 #include "dispatch_call.h"
+#include "dispids.h"
 #include "message_pump.h"
 #include "selvane_h.h"
 #include "vendor_double_client.h"
 
 using Microsoft::WRL::ComPtr;
+using namespace selvane;
+using enum selvane::AutomationError;
 
 namespace {
-
-constexpr HRESULT kOverflow = static_cast<HRESULT>(0x800A0006);
-constexpr HRESULT kSubscript = static_cast<HRESULT>(0x800A0009);
 
 struct LateBindingTest : testing::Test {
   void SetUp() override {
@@ -31,12 +32,6 @@ struct LateBindingTest : testing::Test {
     object.Reset();
     CoUninitialize();
   }
-  HRESULT CanUnloadNow() {
-    using Fn = HRESULT(STDAPICALLTYPE*)();
-    HMODULE module = GetModuleHandleW(L"Selvane.out.dll");
-    auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
-    return fn ? fn() : E_FAIL;
-  }
   ComPtr<IDispatch> object;
 };
 
@@ -44,10 +39,11 @@ struct LateBindingTest : testing::Test {
 
 TEST_F(LateBindingTest, NamesResolveToTheFixedDispidsCaseInsensitively) {
   const struct { const wchar_t* name; DISPID id; } names[] = {
-      {L"Disable", 0x60030000},   {L"Enable", 0x60030001}, {L"PluginName", 0x60030002},
-      {L"SetChannel", 0x60030003}, {L"Configure", 0x60030004}, {L"Init", 0x60030005},
-      {L"Term", 0x60030006},      {L"setchannel", 0x60030003}, {L"PLUGINNAME", 0x60030002},
-      {L"eNaBlE", 0x60030001}};
+      {L"Disable", kDispidDisable},       {L"Enable", kDispidEnable},
+      {L"PluginName", kDispidPluginName}, {L"SetChannel", kDispidSetChannel},
+      {L"Configure", kDispidConfigure},   {L"Init", kDispidInit},
+      {L"Term", kDispidTerm},             {L"setchannel", kDispidSetChannel},
+      {L"PLUGINNAME", kDispidPluginName}, {L"eNaBlE", kDispidEnable}};
   for (const auto& n : names) EXPECT_EQ(DispidOf(object.Get(), n.name), n.id) << n.name;
 
   for (const wchar_t* unknown : {L"SetChannels", L"Channel", L"", L"QueryInterface", L"Invoke", L"AddRef", L"Selvane"}) {
@@ -63,27 +59,27 @@ TEST_F(LateBindingTest, NamesResolveToTheFixedDispidsCaseInsensitively) {
 
 TEST_F(LateBindingTest, SetChannelResultsAndErrorsArriveThroughInvoke) {
   DispatchOutcome ok;
-  Invoke(object.Get(), 0x60030003, {I4(3), I4(128)}, ok);
+  Invoke(object.Get(), kDispidSetChannel, {I4(3), I4(128)}, ok);
   EXPECT_EQ(ok.hr, S_OK);
   EXPECT_EQ(V_VT(&ok.result), VT_BOOL);
   EXPECT_EQ(V_BOOL(&ok.result), VARIANT_TRUE);
 
   DispatchOutcome ignored;
-  Invoke(object.Get(), 0x60030003, {I4(600), I4(300)}, ignored);
+  Invoke(object.Get(), kDispidSetChannel, {I4(600), I4(300)}, ignored);
   EXPECT_EQ(ignored.hr, S_OK);
   EXPECT_EQ(V_BOOL(&ignored.result), VARIANT_FALSE);
 
   DispatchOutcome overflow;
-  Invoke(object.Get(), 0x60030003, {I4(3), I4(300)}, overflow);
+  Invoke(object.Get(), kDispidSetChannel, {I4(3), I4(300)}, overflow);
   EXPECT_EQ(overflow.hr, DISP_E_EXCEPTION);
-  EXPECT_EQ(overflow.exception.scode, kOverflow);
+  EXPECT_EQ(overflow.exception.scode, AutomationHresult(Overflow));
   EXPECT_EQ(overflow.Description(), L"\u00dcberlauf");
   EXPECT_EQ(overflow.Source(), L"Selvane.clsOutputDriver");
 
   DispatchOutcome subscript;
-  Invoke(object.Get(), 0x60030003, {I4(0), I4(300)}, subscript);
+  Invoke(object.Get(), kDispidSetChannel, {I4(0), I4(300)}, subscript);
   EXPECT_EQ(subscript.hr, DISP_E_EXCEPTION);
-  EXPECT_EQ(subscript.exception.scode, kSubscript);
+  EXPECT_EQ(subscript.exception.scode, AutomationHresult(SubscriptOutOfRange));
 }
 
 TEST_F(LateBindingTest, ScriptVariablesPassedByReferenceAreAcceptedAndLeftAlone) {
@@ -93,7 +89,7 @@ TEST_F(LateBindingTest, ScriptVariablesPassedByReferenceAreAcceptedAndLeftAlone)
   VARIANT result;
   VariantInit(&result);
   EXCEPINFO exception{};
-  ASSERT_EQ(object->Invoke(0x60030003, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &exception, nullptr),
+  ASSERT_EQ(object->Invoke(kDispidSetChannel, IID_NULL, 0, DISPATCH_METHOD, &params, &result, &exception, nullptr),
             S_OK);
   EXPECT_EQ(V_BOOL(&result), VARIANT_TRUE);
   EXPECT_EQ(V_VT(&channel), VT_I4);
@@ -105,20 +101,12 @@ TEST_F(LateBindingTest, ScriptVariablesPassedByReferenceAreAcceptedAndLeftAlone)
   // Strings: a by-value BSTR stays the caller's own, unchanged.
   BSTR title = SysAllocString(L"Late Test");
   BSTR file = SysAllocString(L"late.dll");
-  VARIANT initArgs[2];
-  VariantInit(&initArgs[0]);
-  VariantInit(&initArgs[1]);
-  V_VT(&initArgs[1]) = VT_BSTR;
-  V_BSTR(&initArgs[1]) = title;
-  VARIANT fileVariant;
-  VariantInit(&fileVariant);
-  V_VT(&fileVariant) = VT_BSTR;
-  V_BSTR(&fileVariant) = file;
-  initArgs[0] = VariantRef(&fileVariant);
+  VARIANT fileVariant = Bstr(file);
+  VARIANT initArgs[2] = {VariantRef(&fileVariant), Bstr(title)};
   DISPPARAMS initParams{initArgs, nullptr, 2, 0};
   VARIANT initResult;
   VariantInit(&initResult);
-  EXPECT_EQ(object->Invoke(0x60030005, IID_NULL, 0, DISPATCH_METHOD, &initParams, &initResult, nullptr,
+  EXPECT_EQ(object->Invoke(kDispidInit, IID_NULL, 0, DISPATCH_METHOD, &initParams, &initResult, nullptr,
                            nullptr),
             S_OK);
   EXPECT_EQ(V_BSTR(&initArgs[1]), title);
@@ -136,9 +124,9 @@ TEST_F(LateBindingTest, FastPathBehavesExactlyLikeTheTypeLibraryPath) {
     for (LONG v : values) {
       SCOPED_TRACE(testing::Message() << c << "/" << v);
       DispatchOutcome fast, typelib;
-      Invoke(object.Get(), 0x60030003, {I4(c), I4(v)}, fast);
+      Invoke(object.Get(), kDispidSetChannel, {I4(c), I4(v)}, fast);
       VARIANT cv = I4(c), vv = I4(v);
-      Invoke(object.Get(), 0x60030003, {VariantRef(&cv), VariantRef(&vv)}, typelib);
+      Invoke(object.Get(), kDispidSetChannel, {VariantRef(&cv), VariantRef(&vv)}, typelib);
       EXPECT_EQ(fast.hr, typelib.hr);
       EXPECT_EQ(V_VT(&fast.result), V_VT(&typelib.result));
       if (V_VT(&fast.result) == VT_BOOL) {
@@ -150,17 +138,9 @@ TEST_F(LateBindingTest, FastPathBehavesExactlyLikeTheTypeLibraryPath) {
     }
   }
   // VT_I2 and by-reference integers take the same path with the same results.
-  VARIANT s;
-  VariantInit(&s);
-  V_VT(&s) = VT_I2;
-  V_I2(&s) = 7;
   LONG byRef = 9;
-  VARIANT r;
-  VariantInit(&r);
-  V_VT(&r) = VT_BYREF | VT_I4;
-  V_I4REF(&r) = &byRef;
   DispatchOutcome mixed;
-  Invoke(object.Get(), 0x60030003, {s, r}, mixed);
+  Invoke(object.Get(), kDispidSetChannel, {I2(7), I4Ref(&byRef)}, mixed);
   EXPECT_EQ(mixed.hr, S_OK);
   EXPECT_EQ(V_BOOL(&mixed.result), VARIANT_TRUE);
   EXPECT_EQ(byRef, 9);
@@ -168,7 +148,7 @@ TEST_F(LateBindingTest, FastPathBehavesExactlyLikeTheTypeLibraryPath) {
 
 TEST_F(LateBindingTest, PluginNameIsABstrThatTheCallerFrees) {
   DispatchOutcome name;
-  Invoke(object.Get(), 0x60030002, {}, name, DISPATCH_METHOD | DISPATCH_PROPERTYGET);
+  Invoke(object.Get(), kDispidPluginName, {}, name, DISPATCH_METHOD | DISPATCH_PROPERTYGET);
   ASSERT_EQ(name.hr, S_OK);
   ASSERT_EQ(V_VT(&name.result), VT_BSTR);
   EXPECT_STREQ(V_BSTR(&name.result), L"Selvane DMX-60; DMX-120; DMX-510USB");
@@ -191,7 +171,7 @@ TEST_F(LateBindingTest, CanUnloadOnlyWithoutObjectsLocksOrWindows) {
   factory.Reset();
 
   DispatchOutcome enable;
-  Invoke(object.Get(), 0x60030001, {}, enable);
+  Invoke(object.Get(), kDispidEnable, {}, enable);
   EXPECT_EQ(enable.hr, S_OK);
   EXPECT_EQ(V_BOOL(&enable.result), VARIANT_FALSE);
   object.Reset();
@@ -212,7 +192,7 @@ TEST_F(LateBindingTest, LastCoUninitializeWithALiveTimerDoesNotUnloadTheCode) {
   VendorDoubleClient dmx60(L"DMX60.dll");
   ASSERT_TRUE(dmx60.Loaded());
   DispatchOutcome enable;
-  Invoke(object.Get(), 0x60030001, {}, enable);
+  Invoke(object.Get(), kDispidEnable, {}, enable);
   ASSERT_EQ(enable.hr, S_OK);
   object.Reset();
   CoUninitialize();  // the host's last one: in-process servers are freed

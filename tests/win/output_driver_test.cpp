@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "automation_hresult.h"
 #include "dialog_driver.h"
 #include "message_pump.h"
 #include "plugin_module.h"
@@ -16,14 +17,11 @@
 #include "vendor_double_client.h"
 
 using Microsoft::WRL::ComPtr;
+using selvane::AutomationHresult;
 using selvane::UniqueBstr;
+using enum selvane::AutomationError;
 
 namespace {
-
-constexpr HRESULT kOverflow = static_cast<HRESULT>(0x800A0006);
-constexpr HRESULT kSubscript = static_cast<HRESULT>(0x800A0009);
-constexpr HRESULT kInvalidCall = static_cast<HRESULT>(0x800A0005);
-constexpr HRESULT kTypeMismatch = static_cast<HRESULT>(0x800A000D);
 
 struct OutputDriverTest : testing::Test {
   void SetUp() override {
@@ -109,9 +107,12 @@ TEST_F(OutputDriverTest, SetChannelMatrixAndTheBufferItFills) {
       {1, 255, S_OK, VARIANT_TRUE},      {509, 9, S_OK, VARIANT_TRUE},
       {5, 200, S_OK, VARIANT_TRUE},      {510, 7, S_OK, VARIANT_FALSE},
       {512, 7, S_OK, VARIANT_FALSE},     {600, 300, S_OK, VARIANT_FALSE},
-      {0, 7, kSubscript, VARIANT_FALSE}, {-5, 7, kSubscript, VARIANT_FALSE},
-      {0, 300, kSubscript, VARIANT_FALSE}, {10, 256, kOverflow, VARIANT_FALSE},
-      {10, -1, kOverflow, VARIANT_FALSE},  {LONG(0x80000000), 7, kOverflow, VARIANT_FALSE},
+      {0, 7, AutomationHresult(SubscriptOutOfRange), VARIANT_FALSE},
+      {-5, 7, AutomationHresult(SubscriptOutOfRange), VARIANT_FALSE},
+      {0, 300, AutomationHresult(SubscriptOutOfRange), VARIANT_FALSE},
+      {10, 256, AutomationHresult(Overflow), VARIANT_FALSE},
+      {10, -1, AutomationHresult(Overflow), VARIANT_FALSE},
+      {LONG(0x80000000), 7, AutomationHresult(Overflow), VARIANT_FALSE},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.channel << "/" << c.value);
@@ -136,23 +137,23 @@ TEST_F(OutputDriverTest, SetChannelMatrixAndTheBufferItFills) {
 
 TEST_F(OutputDriverTest, FailuresCarryGermanErrorInformationAndSuccessClearsIt) {
   VARIANT_BOOL r;
-  EXPECT_EQ(Set(0, 7, &r), kSubscript);
+  EXPECT_EQ(Set(0, 7, &r), AutomationHresult(SubscriptOutOfRange));
   std::wstring source;
   EXPECT_EQ(ErrorDescription(&source), L"Index au\u00dferhalb des g\u00fcltigen Bereichs");
   EXPECT_EQ(source, L"Selvane.clsOutputDriver");
-  EXPECT_EQ(Set(3, 300, &r), kOverflow);
+  EXPECT_EQ(Set(3, 300, &r), AutomationHresult(Overflow));
   EXPECT_EQ(ErrorDescription(), L"\u00dcberlauf");
 
   ComPtr<ISupportErrorInfo> support;
   ASSERT_HRESULT_SUCCEEDED(driver.As(&support));
   EXPECT_EQ(support->InterfaceSupportsErrorInfo(IID__clsOutputDriver), S_OK);
 
-  EXPECT_EQ(Set(3, 300, &r), kOverflow);
+  EXPECT_EQ(Set(3, 300, &r), AutomationHresult(Overflow));
   EXPECT_EQ(Set(3, 30, &r), S_OK);
   EXPECT_EQ(ErrorDescription(), L"<none>") << "a success clears the error information";
 
   StoreSetting(title, L"Selvane.out.dll", L"abc");
-  EXPECT_EQ(InitWith(nullptr), kTypeMismatch);
+  EXPECT_EQ(InitWith(nullptr), AutomationHresult(TypeMismatch));
   EXPECT_EQ(ErrorDescription(), L"Typen unvertr\u00e4glich");
 }
 
@@ -253,7 +254,8 @@ TEST_F(OutputDriverTest, ConfigurePausesRunningTicksForExactlyTheDialogTime) {
   EXPECT_EQ(Call(&_clsOutputDriver::Enable), VARIANT_FALSE);
   ASSERT_TRUE(PumpUntil([&] { return dmx60.FrameCount() >= 2; }, 2000));
   dmx60.Reset();
-  const double beforeMs = GetTickCount64();
+  // On the vendor double's clock, which stamps every call.
+  const double beforeMs = VendorDoubleClient::NowMs();
   ULONGLONG opened = 0, closed = 0;
   {
     DialogDriver dialog(L"", 400);
@@ -261,11 +263,16 @@ TEST_F(OutputDriverTest, ConfigurePausesRunningTicksForExactlyTheDialogTime) {
     opened = dialog.OpenedAt();
     closed = dialog.ClosedAt();
   }
+  const double returnedMs = VendorDoubleClient::NowMs();
   const int32_t duringDialog = dmx60.CallCount();
   ASSERT_GE(closed - opened, 400u);
   EXPECT_EQ(duringDialog, 0) << "no tick while the dialog is open";
-  (void)beforeMs;
-  EXPECT_TRUE(PumpUntil([&] { return dmx60.FrameCount() >= 2; }, 2000)) << "ticks resume afterwards";
+  ASSERT_TRUE(PumpUntil([&] { return dmx60.FrameCount() >= 2; }, 2000)) << "ticks resume afterwards";
+  const double resumedMs = FrameTimes(dmx60.Calls()).front();
+  EXPECT_LE(resumedMs - returnedMs, 45.0 + 30.0) << "the first tick comes one period after the dialog";
+  // Creating and destroying the window takes a little; the pause lasts no longer.
+  EXPECT_LE(resumedMs - beforeMs, static_cast<double>(closed - opened) + 300 + 45.0 + 30.0)
+      << "the pause lasts the dialog's time and no longer";
 }
 
 TEST_F(OutputDriverTest, ConfigureWhileStoppedLeavesOutputStoppedAndKeepsAPause) {
@@ -315,18 +322,18 @@ TEST_F(OutputDriverTest, NullStringsCountAsEmptyAndAnEmptyTitleCannotBeSaved) {
   EXPECT_EQ(driver->Init(&none, &none2, &r), S_OK);
   EXPECT_EQ(r, VARIANT_FALSE);
   r = VARIANT_TRUE;
-  EXPECT_EQ(driver->Term(&r), kInvalidCall);
+  EXPECT_EQ(driver->Term(&r), AutomationHresult(InvalidProcedureCall));
   EXPECT_EQ(r, VARIANT_FALSE);
   ComPtr<_clsOutputDriver> fresh = NewDriver();
-  EXPECT_EQ(fresh->Term(&r), kInvalidCall) << "Term before Init has empty names";
+  EXPECT_EQ(fresh->Term(&r), AutomationHresult(InvalidProcedureCall)) << "Term before Init has empty names";
 }
 
 TEST_F(OutputDriverTest, InitFailureKeepsChannelCountButStoresTheNames) {
   ASSERT_HRESULT_SUCCEEDED(InitWith(L"120"));
   StoreSetting(title, L"Selvane.out.dll", L"zwanzig");
-  EXPECT_EQ(InitWith(nullptr), kTypeMismatch);
+  EXPECT_EQ(InitWith(nullptr), AutomationHresult(TypeMismatch));
   StoreSetting(title, L"Selvane.out.dll", L"99999999999");
-  EXPECT_EQ(InitWith(nullptr), kOverflow);
+  EXPECT_EQ(InitWith(nullptr), AutomationHresult(Overflow));
   EXPECT_EQ(Call(&_clsOutputDriver::Term), VARIANT_FALSE);
   EXPECT_EQ(ReadSetting(title, L"Selvane.out.dll"), L"120");
 }

@@ -17,8 +17,9 @@
 #include <vector>
 
 #include "dispatch_call.h"
+#include "dispids.h"
 #include "message_pump.h"
-#include "selvane_h.h"
+#include "plugin_module.h"
 #include "stored_setting.h"
 #include "vendor_double_client.h"
 
@@ -32,8 +33,6 @@
 using Microsoft::WRL::ComPtr;
 
 namespace {
-
-constexpr DISPID kSetChannel = 0x60030003;
 
 std::wstring Backslashed(std::wstring path) {
   std::replace(path.begin(), path.end(), L'/', L'\\');
@@ -97,35 +96,14 @@ bool Place(const wchar_t* source, const wchar_t* asName) {
 bool Remove(const wchar_t* name) { return DeleteFileW(Folder().File(name).c_str()) != 0; }
 bool Loaded(const wchar_t* name) { return GetModuleHandleW(Folder().File(name).c_str()) != nullptr; }
 
-// The plug-in, loaded from the private folder.
-class CopiedPlugin {
- public:
-  static CopiedPlugin& Get() {
-    static CopiedPlugin plugin;
-    return plugin;
-  }
-  HMODULE Module() const { return module_; }
-  HRESULT Create(ComPtr<_clsOutputDriver>& driver) const {
-    if (!getClassObject_) return HRESULT_FROM_WIN32(ERROR_MOD_NOT_FOUND);
-    ComPtr<IClassFactory> factory;
-    HRESULT hr = getClassObject_(CLSID_clsOutputDriver, IID_IClassFactory, &factory);
-    if (FAILED(hr)) return hr;
-    return factory->CreateInstance(nullptr, IID__clsOutputDriver, &driver);
-  }
-
- private:
-  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  CopiedPlugin() {
-    const std::wstring target = Folder().File(L"Selvane.out.dll");
-    if (!CopyFileW(Backslashed(SELVANE_DLL_PATH).c_str(), target.c_str(), FALSE)) return;
-    module_ = LoadLibraryW(target.c_str());
-    if (module_)
-      getClassObject_ = reinterpret_cast<GetClassObject>(
-          reinterpret_cast<void*>(GetProcAddress(module_, "DllGetClassObject")));
-  }
-  HMODULE module_ = nullptr;
-  GetClassObject getClassObject_ = nullptr;
-};
+// The plug-in, copied into the private folder and loaded from there.
+PluginModule& CopiedPlugin() {
+  static PluginModule plugin([] {
+    static const std::wstring target = Folder().File(L"Selvane.out.dll");
+    return CopyFileW(Backslashed(SELVANE_DLL_PATH).c_str(), target.c_str(), FALSE) ? target.c_str() : L"";
+  }());
+  return plugin;
+}
 
 // The host's side of one object: the methods early-bound, SetChannel late-bound.
 struct Host {
@@ -133,7 +111,7 @@ struct Host {
   ComPtr<IDispatch> dispatch;
 
   bool Create() {
-    return SUCCEEDED(CopiedPlugin::Get().Create(driver)) && SUCCEEDED(driver.As(&dispatch));
+    return SUCCEEDED(CopiedPlugin().Create(driver)) && SUCCEEDED(driver.As(&dispatch));
   }
   HRESULT Enable() {
     VARIANT_BOOL r;
@@ -153,7 +131,7 @@ struct Host {
   }
   HRESULT Set(LONG channel, LONG level) {
     DispatchOutcome out;
-    Invoke(dispatch.Get(), kSetChannel, {I4(channel), I4(level)}, out);
+    Invoke(dispatch.Get(), selvane::kDispidSetChannel, {I4(channel), I4(level)}, out);
     return out.hr;
   }
 };
@@ -161,7 +139,7 @@ struct Host {
 struct FaultTest : testing::Test {
   void SetUp() override {
     ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-    ASSERT_NE(CopiedPlugin::Get().Module(), nullptr) << "cannot load the copied Selvane.out.dll";
+    ASSERT_NE(CopiedPlugin().Handle(), nullptr) << "cannot load the copied Selvane.out.dll";
     ASSERT_TRUE(host.Create());
     title = UniqueTitle(L"Selvane Faults");
   }
@@ -307,21 +285,6 @@ class HostWindow {
   std::function<void()> onMessage_;
   HWND hwnd_ = nullptr;
 };
-
-// Pumps for `ms`, checking the time after every message: with a vendor slower
-// than the period a timer message is always due, so the queue never drains.
-void PumpEachMessageFor(DWORD ms) {
-  const ULONGLONG deadline = GetTickCount64() + ms;
-  for (ULONGLONG now = GetTickCount64(); now < deadline; now = GetTickCount64()) {
-    MSG msg;
-    if (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    } else {
-      MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
-    }
-  }
-}
 
 struct Posting {
   HWND window;

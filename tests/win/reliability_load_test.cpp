@@ -15,17 +15,17 @@
 #include <vector>
 
 #include "dispatch_call.h"
+#include "dispids.h"
 #include "message_pump.h"
 #include "plugin_module.h"
 #include "stored_setting.h"
 #include "vendor_double_client.h"
 
 using Microsoft::WRL::ComPtr;
+using namespace selvane;
 
 namespace {
 
-constexpr DISPID kEnable = 0x60030001, kDisable = 0x60030000, kPluginName = 0x60030002,
-                 kSetChannel = 0x60030003, kInit = 0x60030005, kTerm = 0x60030006;
 constexpr long long kLeakLimit = 64 * 1024;
 
 // Bytes in use in all heaps of the process, block by block.
@@ -71,14 +71,6 @@ Growth Measure(const char* name, const std::function<void()>& loop) {
   return g;
 }
 
-VARIANT Text(BSTR b) {
-  VARIANT v;
-  VariantInit(&v);
-  V_VT(&v) = VT_BSTR;
-  V_BSTR(&v) = b;
-  return v;
-}
-
 struct LoadTest : testing::Test {
   void SetUp() override {
     ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
@@ -121,8 +113,8 @@ TEST_F(LoadTest, LongLoopsOfLateBoundCallsDoNotGrowTheProcess) {
     for (int i = 0; i < calls; ++i) {
       VARIANT channel = I4(1 + i % 509), value = I4(i & 255);
       DispatchOutcome out;
-      if (i % 10 == 0) Invoke(object.Get(), kSetChannel, {VariantRef(&channel), VariantRef(&value)}, out);
-      else Invoke(object.Get(), kSetChannel, {channel, value}, out);
+      if (i % 10 == 0) Invoke(object.Get(), kDispidSetChannel, {VariantRef(&channel), VariantRef(&value)}, out);
+      else Invoke(object.Get(), kDispidSetChannel, {channel, value}, out);
       if (out.hr != S_OK) {
         ADD_FAILURE() << "SetChannel failed: 0x" << std::hex << out.hr;
         return;
@@ -134,7 +126,7 @@ TEST_F(LoadTest, LongLoopsOfLateBoundCallsDoNotGrowTheProcess) {
   const Growth name = Measure("100,000 PluginName", [&] {
     for (int i = 0; i < 100000; ++i) {
       DispatchOutcome out;
-      Invoke(object.Get(), kPluginName, {}, out);
+      Invoke(object.Get(), kDispidPluginName, {}, out);
       if (out.hr != S_OK || V_VT(&out.result) != VT_BSTR) {
         ADD_FAILURE() << "PluginName failed";
         return;
@@ -146,8 +138,8 @@ TEST_F(LoadTest, LongLoopsOfLateBoundCallsDoNotGrowTheProcess) {
   const Growth initTerm = Measure("3,000 Init and Term", [&] {
     for (int i = 0; i < 3000; ++i) {
       DispatchOutcome init, term;
-      Invoke(object.Get(), kInit, {Text(t), Text(f)}, init);
-      Invoke(object.Get(), kTerm, {}, term);
+      Invoke(object.Get(), kDispidInit, {Bstr(t), Bstr(f)}, init);
+      Invoke(object.Get(), kDispidTerm, {}, term);
       if (init.hr != S_OK || term.hr != S_OK) {
         ADD_FAILURE() << "Init/Term failed";
         return;
@@ -161,7 +153,7 @@ TEST_F(LoadTest, LongLoopsOfLateBoundCallsDoNotGrowTheProcess) {
   const Growth failing = Measure("100,000 failing SetChannel, 3,000 Init", [&] {
     for (int i = 0; i < 100000; ++i) {
       DispatchOutcome out;
-      Invoke(object.Get(), kSetChannel, {I4(0), I4(7)}, out);
+      Invoke(object.Get(), kDispidSetChannel, {I4(0), I4(7)}, out);
       if (out.hr != DISP_E_EXCEPTION || out.Description().empty()) {
         ADD_FAILURE() << "SetChannel(0, 7) did not fail with error information";
         return;
@@ -169,7 +161,7 @@ TEST_F(LoadTest, LongLoopsOfLateBoundCallsDoNotGrowTheProcess) {
     }
     for (int i = 0; i < 3000; ++i) {
       DispatchOutcome out;
-      Invoke(object.Get(), kInit, {Text(t), Text(bad)}, out);
+      Invoke(object.Get(), kDispidInit, {Bstr(t), Bstr(bad)}, out);
       if (out.hr != DISP_E_EXCEPTION) {
         ADD_FAILURE() << "Init did not fail";
         return;
@@ -211,26 +203,26 @@ struct HostThread {
       if (SUCCEEDED(self.created) && SUCCEEDED(driver.As(&object))) {
         BSTR t = SysAllocString(self.title.c_str()), f = SysAllocString(L"Selvane.out.dll");
         DispatchOutcome init, enable;
-        Invoke(object.Get(), kInit, {Text(t), Text(f)}, init);  // nothing stored: DMX-510USB
+        Invoke(object.Get(), kDispidInit, {Bstr(t), Bstr(f)}, init);  // nothing stored: DMX-510USB
         SysFreeString(t);
         SysFreeString(f);
         const LONG base = 10 * self.k + 1;
         DispatchOutcome first;
-        Invoke(object.Get(), kSetChannel, {I4(1), I4(base)}, first);
-        Invoke(object.Get(), kSetChannel, {I4(2), I4(base)}, first);
+        Invoke(object.Get(), kDispidSetChannel, {I4(1), I4(base)}, first);
+        Invoke(object.Get(), kDispidSetChannel, {I4(2), I4(base)}, first);
         WaitForSingleObject(self.start, 10000);
-        Invoke(object.Get(), kEnable, {}, enable);
+        Invoke(object.Get(), kDispidEnable, {}, enable);
         self.initHr = init.hr;
         self.enableHr = enable.hr == DISP_E_EXCEPTION ? enable.exception.scode : enable.hr;
         bool allOk = init.hr == S_OK && enable.hr == S_OK && first.hr == S_OK;
         for (int j = 0; j < 60; ++j) {
           DispatchOutcome set;
-          Invoke(object.Get(), kSetChannel, {I4(1), I4(base + j % 5)}, set);
+          Invoke(object.Get(), kDispidSetChannel, {I4(1), I4(base + j % 5)}, set);
           allOk = allOk && set.hr == S_OK;
           PumpFor(10);
         }
         DispatchOutcome disable;
-        Invoke(object.Get(), kDisable, {}, disable);
+        Invoke(object.Get(), kDispidDisable, {}, disable);
         self.ok = allOk && disable.hr == S_OK;
       }
     }

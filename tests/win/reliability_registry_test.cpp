@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "automation_hresult.h"
 #include "message_pump.h"
 #include "plugin_module.h"
 #include "stored_setting.h"
@@ -21,7 +22,6 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
-constexpr HRESULT kTypeMismatch = static_cast<HRESULT>(0x800A000D);
 constexpr wchar_t kFile[] = L"Selvane.out.dll";
 
 HRESULT InitWith(const ComPtr<_clsOutputDriver>& d, const std::wstring& title, const std::wstring& file = kFile) {
@@ -209,7 +209,7 @@ TEST_F(RegistryFaultTest, StoredValueOfAnotherTypeFailsInitWithTypeMismatchAndCh
               ERROR_SUCCESS);
     RegSetValueExW(key, L"ChannelCount", 0, v.type, static_cast<const BYTE*>(v.data), v.size);
 
-    EXPECT_EQ(InitWith(driver, title), kTypeMismatch);
+    EXPECT_EQ(InitWith(driver, title), selvane::AutomationHresult(selvane::AutomationError::TypeMismatch));
     EXPECT_EQ(ErrorDescription(), L"Typen unvertr\u00e4glich");
     DWORD type = 0, size = 0;
     EXPECT_EQ(RegQueryValueExW(key, L"ChannelCount", nullptr, &type, nullptr, &size), ERROR_SUCCESS);

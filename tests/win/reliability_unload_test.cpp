@@ -7,35 +7,20 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
-#include <cstdio>
 #include <vector>
 
 #include "dispatch_call.h"
+#include "dispids.h"
 #include "message_pump.h"
 #include "selvane_h.h"
 #include "thread_runner.h"
 #include "vendor_double_client.h"
 
 using Microsoft::WRL::ComPtr;
+using selvane::kDispidEnable;
+using selvane::kDispidSetChannel;
 
 namespace {
-
-constexpr DISPID kEnable = 0x60030001;
-constexpr DISPID kSetChannel = 0x60030003;
-
-HRESULT CreateByProgId(ComPtr<IDispatch>& object) {
-  CLSID clsid;
-  if (HRESULT hr = CLSIDFromProgID(L"Selvane.clsOutputDriver", &clsid); FAILED(hr)) return hr;
-  return CoCreateInstance(clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IDispatch, &object);
-}
-
-HRESULT CanUnloadNow() {
-  using Fn = HRESULT(STDAPICALLTYPE*)();
-  HMODULE module = GetModuleHandleW(L"Selvane.out.dll");
-  if (!module) return E_FAIL;
-  auto fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
-  return fn ? fn() : E_FAIL;
-}
 
 HRESULT Call(IDispatch* object, DISPID id, std::vector<VARIANT> args = {}) {
   DispatchOutcome out;
@@ -56,7 +41,7 @@ struct ThreadB {
     VendorDoubleClient dmx60(L"DMX60.dll");
     {
       ComPtr<IDispatch> object;
-      if (SUCCEEDED(CreateByProgId(object))) self.enable = Call(object.Get(), kEnable);
+      if (SUCCEEDED(CreateByProgId(&object))) self.enable = Call(object.Get(), kDispidEnable);
     }
     dmx60.Reset();
     SetEvent(self.ready);
@@ -75,9 +60,9 @@ TEST(UnloadTest, LastCoUninitializeWithLiveWindowsThenMorePumping) {
   ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
   {
     ComPtr<IDispatch> object;
-    ASSERT_HRESULT_SUCCEEDED(CreateByProgId(object));
-    ASSERT_EQ(Call(object.Get(), kSetChannel, {I4(1), I4(91)}), S_OK);
-    ASSERT_EQ(Call(object.Get(), kEnable), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(CreateByProgId(&object));
+    ASSERT_EQ(Call(object.Get(), kDispidSetChannel, {I4(1), I4(91)}), S_OK);
+    ASSERT_EQ(Call(object.Get(), kDispidEnable), S_OK);
   }
   CoUninitialize();  // the last one: COM frees its in-process servers
   CoFreeUnusedLibraries();
@@ -95,8 +80,8 @@ TEST(UnloadTest, LastCoUninitializeWithLiveWindowsThenMorePumping) {
   ASSERT_NE(GetModuleHandleW(L"Selvane.out.dll"), nullptr);
   {
     ComPtr<IDispatch> object;
-    ASSERT_HRESULT_SUCCEEDED(CreateByProgId(object));
-    ASSERT_EQ(Call(object.Get(), kSetChannel, {I4(2), I4(92)}), S_OK);
+    ASSERT_HRESULT_SUCCEEDED(CreateByProgId(&object));
+    ASSERT_EQ(Call(object.Get(), kDispidSetChannel, {I4(2), I4(92)}), S_OK);
   }
   CoUninitialize();
   CoFreeUnusedLibraries();
@@ -113,7 +98,7 @@ TEST(UnloadTest, CanUnloadNowAcrossTwoThreads) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     {
       ComPtr<IDispatch> object;
-      if (SUCCEEDED(CreateByProgId(object))) withObject = CanUnloadNow();
+      if (SUCCEEDED(CreateByProgId(&object))) withObject = CanUnloadNow();
     }
     afterRelease = CanUnloadNow();
     CoFreeUnusedLibrariesEx(0, 0);
@@ -122,7 +107,7 @@ TEST(UnloadTest, CanUnloadNowAcrossTwoThreads) {
   }));
   EXPECT_EQ(withObject.load(), S_FALSE) << "an object on thread A";
   EXPECT_EQ(afterRelease.load(), S_OK) << "no object, no lock, no window";
-  std::printf("unloaded after thread A released its object: %s\n", unloaded.load() ? "yes" : "no");
+  EXPECT_TRUE(unloaded.load()) << "without a window nothing pins the library: COM unloads it";
 
   // Thread B enables output and keeps its timer window while thread A, with
   // objects and then without, asks again.
@@ -139,7 +124,7 @@ TEST(UnloadTest, CanUnloadNowAcrossTwoThreads) {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     {
       ComPtr<IDispatch> object;
-      if (SUCCEEDED(CreateByProgId(object))) aWithObject = CanUnloadNow();
+      if (SUCCEEDED(CreateByProgId(&object))) aWithObject = CanUnloadNow();
     }
     aWithout = CanUnloadNow();
     CoFreeUnusedLibrariesEx(0, 0);
@@ -157,7 +142,7 @@ TEST(UnloadTest, CanUnloadNowAcrossTwoThreads) {
   CloseHandle(bDone);
   EXPECT_GE(b.frames.load(), 3) << "thread B's ticks ran while A came and went";
   // Thread B has ended and its window with it; the library stays pinned.
-  std::printf("DllCanUnloadNow after thread B ended: 0x%08lX\n", static_cast<unsigned long>(CanUnloadNow()));
+  EXPECT_EQ(CanUnloadNow(), S_OK) << "thread B's window went with its thread";
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
   CoFreeUnusedLibrariesEx(0, 0);
   CoUninitialize();

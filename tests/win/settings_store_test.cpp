@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "automation_error.h"
+#include "automation_hresult.h"
 
 namespace {
 
@@ -21,8 +21,6 @@ using selvane::SaveChannelCount;
 
 const std::wstring kRoot = L"Software\\VB and VBA Program Settings\\";
 const std::wstring kFile = L"Selvane.out.dll";
-
-HRESULT Automation(AutomationError error) { return static_cast<HRESULT>(AutomationHresult(error)); }
 
 bool KeyExists(const std::wstring& path) {
   HKEY key = nullptr;
@@ -183,12 +181,12 @@ TEST_F(SettingsStoreTest, StoredTextConvertsOrFailsWithValueUnchanged) {
       {L" 120 ", REG_SZ, S_OK, 120},
       {L"-1", REG_SZ, S_OK, -1},
       {L"120", REG_EXPAND_SZ, S_OK, 120},
-      {L"abc", REG_SZ, Automation(AutomationError::TypeMismatch), 77},
-      {L"", REG_SZ, Automation(AutomationError::TypeMismatch), 77},
-      {L"12.5", REG_SZ, Automation(AutomationError::TypeMismatch), 77},
-      {L"%SELVANE%", REG_EXPAND_SZ, Automation(AutomationError::TypeMismatch), 77},
-      {L"2147483648", REG_SZ, Automation(AutomationError::Overflow), 77},
-      {L"-99999999999", REG_SZ, Automation(AutomationError::Overflow), 77},
+      {L"abc", REG_SZ, AutomationHresult(AutomationError::TypeMismatch), 77},
+      {L"", REG_SZ, AutomationHresult(AutomationError::TypeMismatch), 77},
+      {L"12.5", REG_SZ, AutomationHresult(AutomationError::TypeMismatch), 77},
+      {L"%SELVANE%", REG_EXPAND_SZ, AutomationHresult(AutomationError::TypeMismatch), 77},
+      {L"2147483648", REG_SZ, AutomationHresult(AutomationError::Overflow), 77},
+      {L"-99999999999", REG_SZ, AutomationHresult(AutomationError::Overflow), 77},
   };
   for (const Case& c : cases) {
     Store(c.type, TextBytes(c.text));
@@ -209,7 +207,7 @@ TEST_F(SettingsStoreTest, ValuesThatAreNotStringsAreTypeMismatch) {
                                     {REG_NONE, {}}}) {
     Store(type, bytes);
     int32_t channelCount = 77;
-    EXPECT_EQ(LoadChannelCount(title_, kFile, channelCount), Automation(AutomationError::TypeMismatch)) << type;
+    EXPECT_EQ(LoadChannelCount(title_, kFile, channelCount), AutomationHresult(AutomationError::TypeMismatch)) << type;
     EXPECT_EQ(channelCount, 77) << type;
   }
 }
@@ -229,8 +227,8 @@ TEST_F(SettingsStoreTest, RawStoredTextIsReadSafely) {
       {"without a terminating NUL", TextBytes(L"120", false), S_OK, 120},
       {"with an odd byte count", odd, S_OK, 120},
       {"with a NUL inside", innerNul, S_OK, 12},
-      {"of one byte", {'6'}, Automation(AutomationError::TypeMismatch), 77},
-      {"of no bytes", {}, Automation(AutomationError::TypeMismatch), 77},
+      {"of one byte", {'6'}, AutomationHresult(AutomationError::TypeMismatch), 77},
+      {"of no bytes", {}, AutomationHresult(AutomationError::TypeMismatch), 77},
       {"longer than any buffer on the stack", TextBytes(longText), S_OK, 64},
   };
   for (const Case& c : cases) {
@@ -243,7 +241,7 @@ TEST_F(SettingsStoreTest, RawStoredTextIsReadSafely) {
 
 TEST_F(SettingsStoreTest, EmptyNamesSaveNothingAndLoadTheDefault) {
   const std::wstring uniqueFile = title_ + L".dll";
-  const HRESULT invalid = Automation(AutomationError::InvalidProcedureCall);
+  const HRESULT invalid = AutomationHresult(AutomationError::InvalidProcedureCall);
   EXPECT_EQ(SaveChannelCount(L"", uniqueFile, 64), invalid);
   EXPECT_EQ(SaveChannelCount(title_, L"", 64), invalid);
   EXPECT_EQ(SaveChannelCount(L"", L"", 64), invalid);
@@ -263,7 +261,7 @@ TEST_F(SettingsStoreTest, EmptyNamesSaveNothingAndLoadTheDefault) {
 
 TEST_F(SettingsStoreTest, NamesWithANulInsideAreNotAddressable) {
   const std::wstring cut(title_ + std::wstring(1, L'\0') + L"tail");
-  EXPECT_EQ(SaveChannelCount(cut, kFile, 64), Automation(AutomationError::InvalidProcedureCall));
+  EXPECT_EQ(SaveChannelCount(cut, kFile, 64), AutomationHresult(AutomationError::InvalidProcedureCall));
   EXPECT_FALSE(KeyExists(kRoot + title_));
   int32_t channelCount = 120;
   EXPECT_EQ(LoadChannelCount(cut, kFile, channelCount), S_OK);

@@ -10,21 +10,11 @@
 #include <initializer_list>
 
 #include "bench_table.h"
+#include "dispids.h"
 #include "plugin_module.h"
+#include "variant_builders.h"
 
 using Microsoft::WRL::ComPtr;
-
-namespace {
-
-VARIANT I4(LONG v) {
-  VARIANT x;
-  VariantInit(&x);
-  V_VT(&x) = VT_I4;
-  V_I4(&x) = v;
-  return x;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const int calls = argc > 1 ? std::atoi(argv[1]) : 200000;
@@ -37,7 +27,7 @@ int main(int argc, char** argv) {
   ComPtr<ITypeInfo> info;
   if (FAILED(driver->GetTypeInfo(0, 0, &info))) return 1;
 
-  const DISPID setChannel = 0x60030003;
+  const DISPID setChannel = selvane::kDispidSetChannel;
   VARIANT_BOOL stored;
   const double vtable = BenchNsPerCall(calls, [&](int i) {
     LONG channel = 1 + i % 509, value = i & 0xFF;
@@ -78,7 +68,7 @@ int main(int argc, char** argv) {
     DISPPARAMS none{};
     VARIANT result;
     VariantInit(&result);
-    driver->Invoke(0x60030002, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr);
+    driver->Invoke(selvane::kDispidPluginName, IID_NULL, 0, DISPATCH_METHOD, &none, &result, nullptr, nullptr);
     VariantClear(&result);
   });
 

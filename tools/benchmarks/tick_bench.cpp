@@ -4,43 +4,22 @@
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 #include <vector>
 
 #include "bench_table.h"
+#include "counting_new.h"
 #include "frm_main.h"
 #include "message_pump.h"
 #include "mod_main.h"
+#include "no_op_vendor.h"
 #include "transmit_tick.h"
 #include "vendor_binding.h"
 #include "vendor_double_client.h"
 
-// Every operator new in this program (the core is linked in) is counted while
-// `g_counting` is set; the vendor doubles are separate modules with their own heap use.
 namespace {
-std::atomic<long> g_allocations{0};
-std::atomic<bool> g_counting{false};
-}  // namespace
-
-void* operator new(std::size_t size) {
-  if (g_counting) ++g_allocations;
-  if (void* p = std::malloc(size ? size : 1)) return p;
-  throw std::bad_alloc();
-}
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-
-namespace {
-
-struct NoOpVendor final : selvane::VendorPort {
-  bool OutDmx60(uint8_t, uint8_t, uint32_t& r) override { r = 1; return true; }
-  bool OutDmx120(uint8_t, uint8_t, uint32_t& r) override { r = 1; return true; }
-  bool SetLevel510(const uint8_t*, int32_t, uint32_t& r) override { r = 1; return true; }
-};
 
 double NsPerTick(selvane::VendorPort& vendor, int32_t selector, int ticks) {
   selvane::DriverState state{};
@@ -75,19 +54,21 @@ int main(int argc, char** argv) {
   BenchRow("tick DMX-120, bound vendor double DLL", NsPerTick(bound, 120, 5000), "ns/tick");
   BenchRow("tick DMX-510USB, bound vendor double DLL", NsPerTick(bound, 510, 5000), "ns/tick");
 
-  // Allocations: 1000 ticks of each interface through the real bindings.
+  // Allocations: 1000 ticks of each interface through the real bindings. Every
+  // operator new of this program (the core is linked in) counts; the vendor
+  // doubles are separate modules with their own heap use.
   {
     selvane::DriverState state{};
-    g_allocations = 0;
-    g_counting = true;
+    ResetAllocationCount();
+    CountAllocations(true);
     for (int32_t selector : {64, 120, 510})
       for (int i = 0; i < 1000; ++i) {
         state.ChannelCount = selector;
         state.OutputActive = -1;
         selvane::RunTick(state, bound);
       }
-    g_counting = false;
-    BenchRow("heap allocations per tick (3000 ticks)", g_allocations / 3000.0, "allocs");
+    CountAllocations(false);
+    BenchRow("heap allocations per tick (3000 ticks)", AllocationCount() / 3000.0, "allocs");
   }
 
   // Timer period: frame start times seen by the DMX-60 double.

@@ -14,7 +14,9 @@
 
 #include "frame_summary.h"
 #include "host_options.h"
+#include "message_pump.h"
 #include "scene.h"
+#include "variant_builders.h"
 
 using Microsoft::WRL::ComPtr;
 using namespace selvane::host;
@@ -48,17 +50,11 @@ double NowMs() {
   return static_cast<double>(now.QuadPart) * 1000.0 / static_cast<double>(frequency.QuadPart);
 }
 
+// Runs the message loop, so that the plug-in's ticks arrive, until `deadlineMs`
+// (at least once, even when that has passed).
 void PumpUntil(double deadlineMs) {
-  for (;;) {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-      TranslateMessage(&msg);
-      DispatchMessageW(&msg);
-    }
-    const double now = NowMs();
-    if (now >= deadlineMs) return;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadlineMs - now) + 1, QS_ALLINPUT);
-  }
+  const double now = NowMs();
+  PumpFor(now < deadlineMs ? static_cast<DWORD>(deadlineMs - now) + 1 : 0);
 }
 
 // One late-bound call and how it went.
@@ -183,9 +179,7 @@ class Plugin {
       out.error = text;
       if (exception.bstrDescription) out.error += std::string(": ") + Utf8(exception.bstrDescription);
     }
-    SysFreeString(exception.bstrSource);
-    SysFreeString(exception.bstrDescription);
-    SysFreeString(exception.bstrHelpFile);
+    ClearExcepInfo(exception);
   }
 
   void Release() { object_.Reset(); }
@@ -194,22 +188,6 @@ class Plugin {
   ComPtr<IDispatch> object_;
   std::vector<DISPID> ids_;
 };
-
-VARIANT Long(LONG v) {
-  VARIANT x;
-  VariantInit(&x);
-  V_VT(&x) = VT_I4;
-  V_I4(&x) = v;
-  return x;
-}
-
-VARIANT String(BSTR b) {
-  VARIANT x;
-  VariantInit(&x);
-  V_VT(&x) = VT_BSTR;
-  V_BSTR(&x) = b;
-  return x;
-}
 
 void StoreSelector(const HostOptions& o) {
   const std::wstring key = L"Software\\VB and VBA Program Settings\\" + Wide(o.title) + L"\\Plugins\\" + Wide(o.fileName);
@@ -273,7 +251,7 @@ int Run(const HostOptions& o) {
   BSTR title = SysAllocString(Wide(o.title).c_str());
   BSTR file = SysAllocString(Wide(o.fileName).c_str());
   const std::string initLabel = "Init(\"" + o.title + "\", \"" + o.fileName + "\")";
-  const bool initOk = step(initLabel.c_str(), L"Init", {String(title), String(file)}, true);
+  const bool initOk = step(initLabel.c_str(), L"Init", {Bstr(title), Bstr(file)}, true);
   SysFreeString(title);
   SysFreeString(file);
   if (!initOk) return Fail(kExitPlugin, "Init failed: the stored setting could not be read");
@@ -287,7 +265,7 @@ int Run(const HostOptions& o) {
         o.scene == SceneKind::Static ? std::vector<int32_t>{} : SceneLevels(o, frame);
     auto send = [&](int32_t channel, int32_t value) {
       CallResult r;
-      plugin.Call(L"SetChannel", {Long(channel), Long(value)}, r);
+      plugin.Call(L"SetChannel", {I4(channel), I4(value)}, r);
       ++calls;
       if (r.Failed()) {
         if (errors++ == 0)

@@ -9,6 +9,7 @@
 
 #include "frm_config.h"
 #include "mod_main.h"
+#include "own_dialog.h"
 
 namespace {
 
@@ -16,16 +17,6 @@ constexpr ULONGLONG kGiveUpMs = 20000;
 ULONGLONG g_started = 0;
 ULONGLONG g_openedAt = 0;
 DWORD g_holdMs = 3000;
-
-HWND FindOwnDialog() {
-  HWND hwnd = nullptr;
-  while ((hwnd = FindWindowExW(nullptr, hwnd, nullptr, L"Konfiguration"))) {
-    DWORD pid = 0;
-    GetWindowThreadProcessId(hwnd, &pid);
-    if (pid == GetCurrentProcessId() && IsWindowVisible(hwnd)) return hwnd;
-  }
-  return nullptr;
-}
 
 void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD) {
   const ULONGLONG now = GetTickCount64();

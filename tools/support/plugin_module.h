@@ -1,21 +1,29 @@
 #pragma once
-// Loads the real Selvane.out.dll and creates its objects early-bound, the way
-// a host that links the type library's header does.
+// Loads Selvane.out.dll and creates its objects early-bound, the way a host
+// that links the type library's header does.
 #include <windows.h>
 #include <wrl/client.h>
 
 #include "selvane_h.h"
 
-#ifndef SELVANE_DLL_PATH
-#error "SELVANE_DLL_PATH must name the built Selvane.out.dll"
-#endif
-
 class PluginModule {
  public:
+  // The DLL at `path`, loaded for the rest of the process.
+  explicit PluginModule(const wchar_t* path) {
+    module_ = LoadLibraryW(path);
+    if (module_) getClassObject_ = Export<GetClassObject>("DllGetClassObject");
+  }
+  PluginModule(const PluginModule&) = delete;
+  PluginModule& operator=(const PluginModule&) = delete;
+
+#ifdef SELVANE_DLL_PATH
+  // The built Selvane.out.dll.
   static PluginModule& Get() {
-    static PluginModule module;
+    static PluginModule module(SELVANE_DLL_PATH);
     return module;
   }
+#endif
+
   HMODULE Handle() const { return module_; }
 
   HRESULT Create(Microsoft::WRL::ComPtr<_clsOutputDriver>& driver) const {
@@ -32,15 +40,11 @@ class PluginModule {
 
  private:
   using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  PluginModule() {
-    module_ = LoadLibraryW(SELVANE_DLL_PATH);
-    if (module_) getClassObject_ = Export<GetClassObject>("DllGetClassObject");
-  }
   HMODULE module_ = nullptr;
   GetClassObject getClassObject_ = nullptr;
 };
 
-#ifdef ADD_FAILURE  // only where GoogleTest is in use
+#if defined(ADD_FAILURE) && defined(SELVANE_DLL_PATH)  // only where GoogleTest is in use
 // Creates one object, failing the current test if that is not possible.
 inline Microsoft::WRL::ComPtr<_clsOutputDriver> NewDriver() {
   Microsoft::WRL::ComPtr<_clsOutputDriver> driver;

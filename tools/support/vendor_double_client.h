@@ -31,6 +31,14 @@ class VendorDoubleClient {
   VendorDoubleClient(const VendorDoubleClient&) = delete;
   VendorDoubleClient& operator=(const VendorDoubleClient&) = delete;
 
+  // The doubles' clock, which stamps every call: QueryPerformanceCounter in ms.
+  static double NowMs() {
+    LARGE_INTEGER frequency, now;
+    QueryPerformanceFrequency(&frequency);
+    QueryPerformanceCounter(&now);
+    return static_cast<double>(now.QuadPart) / (static_cast<double>(frequency.QuadPart) / 1000.0);
+  }
+
   bool Loaded() const { return module_ && getCall_; }
   HMODULE Module() const { return module_; }
   void Reset() { reset_(); }
