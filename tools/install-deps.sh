@@ -9,10 +9,26 @@ need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 want=(cmake make g++ clang libclang-rt-14-dev g++-mingw-w64-i686 mingw-w64-tools
-      wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick binutils-mingw-w64-i686 libwine-dev fonts-wine)
+      wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick binutils-mingw-w64-i686 libwine-dev fonts-wine
+      locales)
 if [ "${SELVANE_MINIMAL:-0}" = 1 ]; then
-  want=(cmake make g++ g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64 libwine-dev)
+  want=(cmake make g++ g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64 libwine-dev locales)
 fi
+
+# The native tests check that the settings text does not depend on the
+# locale, under a German one (',' for decimals, '.' for grouping).
+german_locale() { locale -a 2>/dev/null | grep -qix 'de_DE\.utf-\?8'; }
+make_german_locale() {
+  german_locale && return 0
+  if [ "$(id -u)" -ne 0 ]; then
+    echo "[setup] the locale de_DE.UTF-8 is missing -- run as root to generate it" >&2
+    return 1
+  fi
+  say "generating the locale de_DE.UTF-8"
+  sed -i 's/^# *\(de_DE\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
+  grep -qx 'de_DE.UTF-8 UTF-8' /etc/locale.gen || echo 'de_DE.UTF-8 UTF-8' >>/etc/locale.gen
+  locale-gen >/dev/null
+}
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   say "enabling i386 multiarch (needed for 32-bit Wine)"
@@ -23,6 +39,7 @@ for p in "${want[@]}"; do have "$p" || need+=("$p"); done
 [ -d /usr/src/googletest ] || need+=(googletest)
 
 if [ ${#need[@]} -eq 0 ]; then
+  make_german_locale
   say "toolchain already installed"
   exit 0
 fi
@@ -34,4 +51,5 @@ say "updating package lists"
 DEBIAN_FRONTEND=noninteractive apt-get update -qq
 say "installing: ${need[*]} (about a minute)"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
+make_german_locale
 say "toolchain ready"

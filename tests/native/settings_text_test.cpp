@@ -74,9 +74,16 @@ TEST(SettingsText, FormatWritesPlainDecimalAndRoundTrips) {
 
 TEST(SettingsText, DoesNotDependOnTheLocale) {
   // A German locale uses '.' for grouping and ',' for decimals; neither matters here.
-  const char* german = std::setlocale(LC_ALL, "de_DE.UTF-8");
+  ASSERT_NE(std::setlocale(LC_ALL, "de_DE.UTF-8"), nullptr)
+      << "the locale de_DE.UTF-8 is not installed: run tools/install-deps.sh as root";
+  const std::lconv* german = std::localeconv();
+  EXPECT_STREQ(german->decimal_point, ",") << "the German locale is active";
+  EXPECT_STREQ(german->thousands_sep, ".");
   ExpectValue(u"120", 120);
+  ExpectValue(u" 1200 ", 1200);
   ExpectError(u"1.200", AutomationError::TypeMismatch);
+  ExpectError(u"1,5", AutomationError::TypeMismatch);
   EXPECT_EQ(FormatLongText(1200), u"1200");
-  if (german) std::setlocale(LC_ALL, "C");
+  EXPECT_EQ(FormatLongText(-1234567), u"-1234567");
+  std::setlocale(LC_ALL, "C");
 }
