@@ -21,7 +21,7 @@ jobs=$(nproc 2>/dev/null || echo 2); [ "$jobs" -gt 2 ] && jobs=2
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j"$jobs" --target "${targets[@]}"
 
-# The core library is built with recoverable UBSan checks; make every report fatal.
+# The rules library is built with recoverable UBSan checks; make every report fatal.
 export UBSAN_OPTIONS="halt_on_error=1:print_stacktrace=1${UBSAN_OPTIONS:+:$UBSAN_OPTIONS}"
 export ASAN_OPTIONS="abort_on_error=1${ASAN_OPTIONS:+:$ASAN_OPTIONS}"
 

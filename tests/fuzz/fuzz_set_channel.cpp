@@ -7,20 +7,13 @@
 #include <cstring>
 #include <memory>
 
+#include "fuzz_support.h"
 #include "set_channel_rule.h"
 
 using selvane::AutomationError;
 using selvane::SetChannelOutcome;
 
 namespace {
-
-#define FUZZ_CHECK(cond, what)                          \
-  do {                                                  \
-    if (!(cond)) {                                      \
-      std::fprintf(stderr, "disagreement: %s\n", what); \
-      __builtin_trap();                                 \
-    }                                                   \
-  } while (0)
 
 constexpr std::size_t kSize = selvane::kChannelBufferSize;
 using Buffer = std::array<uint8_t, kSize>;
@@ -41,26 +34,11 @@ Expected Model(Buffer& buffer, int64_t channel, int64_t value) {
   return {SetChannelOutcome::Stored, AutomationError::None};
 }
 
-struct Reader {
-  const uint8_t* data;
-  std::size_t size;
-  uint8_t Byte() {
-    if (size == 0) return 0;
-    --size;
-    return *data++;
-  }
-  int32_t I32() {
-    uint32_t v = 0;
-    for (int i = 0; i < 4; ++i) v = v << 8 | Byte();
-    return static_cast<int32_t>(v);
-  }
-};
-
 // An argument: raw 32 bits, an edge value nudged by a little, or a small number.
-int32_t Argument(Reader& in, const int32_t (&edges)[12]) {
+int32_t Argument(FuzzReader& in, const int32_t (&edges)[12]) {
   const uint8_t pick = in.Byte();
   switch (pick % 4) {
-    case 0: return in.I32();
+    case 0: return static_cast<int32_t>(static_cast<uint32_t>(in.Bits(4)));
     case 1: {
       const int64_t nudged = int64_t{edges[(pick >> 2) % 12]} + static_cast<int8_t>(in.Byte()) % 3;
       if (nudged < INT32_MIN || nudged > INT32_MAX) return edges[(pick >> 2) % 12];
@@ -77,7 +55,7 @@ constexpr int32_t kValueEdges[12] = {INT32_MIN, INT32_MIN + 1, -256, -1, 0, 1, 1
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
-  Reader in{data, size};
+  FuzzReader in{data, size};
 
   // The real buffer sits alone in a heap block of exactly its size, so that
   // AddressSanitizer reports any write beside it.

@@ -8,19 +8,12 @@
 #include <string>
 #include <string_view>
 
+#include "fuzz_support.h"
 #include "settings_text.h"
 
 using selvane::AutomationError;
 
 namespace {
-
-#define FUZZ_CHECK(cond, what)                                \
-  do {                                                        \
-    if (!(cond)) {                                            \
-      std::fprintf(stderr, "disagreement: %s\n", what);       \
-      __builtin_trap();                                       \
-    }                                                         \
-  } while (0)
 
 // Characters near the grammar's edges: blanks, signs, digits, and look-alikes
 // that must be rejected (NUL, newline, no-break space, full-width zero).
@@ -113,24 +106,9 @@ void CheckFormat(int32_t value) {
              "padded round trip");
 }
 
-struct Reader {
-  const uint8_t* data;
-  std::size_t size;
-  uint8_t Byte() {
-    if (size == 0) return 0;
-    --size;
-    return *data++;
-  }
-  uint64_t U64() {
-    uint64_t v = 0;
-    for (int i = 0; i < 8; ++i) v = v << 8 | Byte();
-    return v;
-  }
-};
-
 // Builds a number-like text around magnitudes at the range edges, so that
 // both sides of every boundary are reached without the fuzzer guessing them.
-std::u16string Structured(Reader& in) {
+std::u16string Structured(FuzzReader& in) {
   std::u16string text;
   const uint8_t lead = in.Byte();
   for (int i = 0; i < (lead & 3); ++i) text.push_back(lead & 4 ? u'\t' : u' ');
@@ -141,7 +119,7 @@ std::u16string Structured(Reader& in) {
   text.append(zeros, u'0');
 
   const uint8_t pick = in.Byte();
-  const uint64_t raw = in.U64();
+  const uint64_t raw = in.Bits(8);
   const int delta = static_cast<int>(raw % 7) - 3;
   uint64_t magnitude;
   switch (pick % 4) {
@@ -161,7 +139,7 @@ std::u16string Structured(Reader& in) {
 }
 
 std::u16string Decode(const uint8_t* data, std::size_t size) {
-  Reader in{data, size};
+  FuzzReader in{data, size};
   const uint8_t mode = in.Byte() % 3;
   std::u16string text;
   if (mode == 0) {

@@ -4,46 +4,26 @@
 #include <windows.h>
 #include <oleauto.h>
 
-inline VARIANT I2(SHORT v) {
+// A variant of `type` whose value `set` fills in.
+template <typename Set>
+VARIANT MakeVariant(VARTYPE type, Set set) {
   VARIANT x;
   VariantInit(&x);
-  V_VT(&x) = VT_I2;
-  V_I2(&x) = v;
+  V_VT(&x) = type;
+  set(x);
   return x;
 }
 
-inline VARIANT I4(LONG v) {
-  VARIANT x;
-  VariantInit(&x);
-  V_VT(&x) = VT_I4;
-  V_I4(&x) = v;
-  return x;
-}
-
+inline VARIANT I2(SHORT v) { return MakeVariant(VT_I2, [v](VARIANT& x) { V_I2(&x) = v; }); }
+inline VARIANT I4(LONG v) { return MakeVariant(VT_I4, [v](VARIANT& x) { V_I4(&x) = v; }); }
 // A string argument by value; the caller keeps owning `b`.
-inline VARIANT Bstr(BSTR b) {
-  VARIANT x;
-  VariantInit(&x);
-  V_VT(&x) = VT_BSTR;
-  V_BSTR(&x) = b;
-  return x;
-}
-
+inline VARIANT Bstr(BSTR b) { return MakeVariant(VT_BSTR, [b](VARIANT& x) { V_BSTR(&x) = b; }); }
 inline VARIANT I4Ref(LONG* target) {
-  VARIANT x;
-  VariantInit(&x);
-  V_VT(&x) = VT_BYREF | VT_I4;
-  V_I4REF(&x) = target;
-  return x;
+  return MakeVariant(VT_BYREF | VT_I4, [target](VARIANT& x) { V_I4REF(&x) = target; });
 }
-
 // What a script engine passes for a variable: a reference to its variant.
 inline VARIANT VariantRef(VARIANT* target) {
-  VARIANT x;
-  VariantInit(&x);
-  V_VT(&x) = VT_BYREF | VT_VARIANT;
-  V_VARIANTREF(&x) = target;
-  return x;
+  return MakeVariant(VT_BYREF | VT_VARIANT, [target](VARIANT& x) { V_VARIANTREF(&x) = target; });
 }
 
 // Frees the strings of an exception record that Invoke filled, and empties it.
