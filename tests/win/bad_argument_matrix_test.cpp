@@ -194,8 +194,8 @@ std::vector<ArgumentKind> ArgumentKinds() {
   add("EMPTY", [](Argument& a) { V_VT(&a.v) = VT_EMPTY; });
   add("NULL", [](Argument& a) { V_VT(&a.v) = VT_NULL; });
   add("I1 7", [](Argument& a) { V_VT(&a.v) = VT_I1; V_I1(&a.v) = 7; });
-  add("I2 7", [](Argument& a) { V_VT(&a.v) = VT_I2; V_I2(&a.v) = 7; });
-  add("I4 7", [](Argument& a) { V_VT(&a.v) = VT_I4; V_I4(&a.v) = 7; });
+  add("I2 7", [](Argument& a) { a.v = I2(7); });
+  add("I4 7", [](Argument& a) { a.v = I4(7); });
   add("I8 7", [](Argument& a) { V_VT(&a.v) = VT_I8; V_I8(&a.v) = 7; });
   add("I8 2^32+7", [](Argument& a) { V_VT(&a.v) = VT_I8; V_I8(&a.v) = 0x100000007LL; });
   add("UI1 7", [](Argument& a) { V_VT(&a.v) = VT_UI1; V_UI1(&a.v) = 7; });
@@ -214,10 +214,10 @@ std::vector<ArgumentKind> ArgumentKinds() {
   add("R8 1e300", [](Argument& a) { V_VT(&a.v) = VT_R8; V_R8(&a.v) = 1e300; });
   add("CY 7", [](Argument& a) { V_VT(&a.v) = VT_CY; V_CY(&a.v).int64 = 70000; });
   add("DATE 7", [](Argument& a) { V_VT(&a.v) = VT_DATE; V_DATE(&a.v) = 7.0; });
-  add("BSTR \"7\"", [](Argument& a) { V_VT(&a.v) = VT_BSTR; V_BSTR(&a.v) = a.Text(L"7"); });
-  add("BSTR \"abc\"", [](Argument& a) { V_VT(&a.v) = VT_BSTR; V_BSTR(&a.v) = a.Text(L"abc"); });
-  add("BSTR empty", [](Argument& a) { V_VT(&a.v) = VT_BSTR; V_BSTR(&a.v) = a.Text(L""); });
-  add("BSTR NULL", [](Argument& a) { V_VT(&a.v) = VT_BSTR; V_BSTR(&a.v) = nullptr; });
+  add("BSTR \"7\"", [](Argument& a) { a.v = Bstr(a.Text(L"7")); });
+  add("BSTR \"abc\"", [](Argument& a) { a.v = Bstr(a.Text(L"abc")); });
+  add("BSTR empty", [](Argument& a) { a.v = Bstr(a.Text(L"")); });
+  add("BSTR NULL", [](Argument& a) { a.v = Bstr(nullptr); });
   add("DISPATCH value 7", [](Argument& a) { V_VT(&a.v) = VT_DISPATCH; V_DISPATCH(&a.v) = &g_valued; });
   add("DISPATCH no value", [](Argument& a) { V_VT(&a.v) = VT_DISPATCH; V_DISPATCH(&a.v) = &g_valueless; });
   add("DISPATCH NULL", [](Argument& a) { V_VT(&a.v) = VT_DISPATCH; V_DISPATCH(&a.v) = nullptr; });
@@ -236,32 +236,26 @@ std::vector<ArgumentKind> ArgumentKinds() {
   add("VARIANT by value", [](Argument& a) { V_VT(&a.v) = VT_VARIANT; });
   add("type 0xFFF", [](Argument& a) { V_VT(&a.v) = 0x0FFF; });
   add("VARIANT* I4 7", [](Argument& a) {
-    V_VT(&a.p.inner) = VT_I4;
-    V_I4(&a.p.inner) = 7;
-    ByRef(a, VT_VARIANT, &a.p.inner);
+    a.p.inner = I4(7);
+    a.v = VariantRef(&a.p.inner);
   });
   add("VARIANT* BSTR \"7\"", [](Argument& a) {
-    V_VT(&a.p.inner) = VT_BSTR;
-    V_BSTR(&a.p.inner) = a.Text(L"7");
-    ByRef(a, VT_VARIANT, &a.p.inner);
+    a.p.inner = Bstr(a.Text(L"7"));
+    a.v = VariantRef(&a.p.inner);
   });
   add("VARIANT* EMPTY", [](Argument& a) { ByRef(a, VT_VARIANT, &a.p.inner); });
   add("VARIANT* VARIANT* I4 7", [](Argument& a) {
-    V_VT(&a.p.inner) = VT_I4;
-    V_I4(&a.p.inner) = 7;
-    V_VT(&a.p.outer) = VT_BYREF | VT_VARIANT;
-    V_VARIANTREF(&a.p.outer) = &a.p.inner;
-    ByRef(a, VT_VARIANT, &a.p.outer);
+    a.p.inner = I4(7);
+    a.p.outer = VariantRef(&a.p.inner);
+    a.v = VariantRef(&a.p.outer);
   });
   add("VARIANT* I4* 7", [](Argument& a) {
-    V_VT(&a.p.inner) = VT_BYREF | VT_I4;
-    V_I4REF(&a.p.inner) = &a.p.i4;
-    ByRef(a, VT_VARIANT, &a.p.inner);
+    a.p.inner = I4Ref(&a.p.i4);
+    a.v = VariantRef(&a.p.inner);
   });
   add("VARIANT* cycle", [](Argument& a) {
-    V_VT(&a.p.inner) = VT_BYREF | VT_VARIANT;
-    V_VARIANTREF(&a.p.inner) = &a.p.inner;
-    ByRef(a, VT_VARIANT, &a.p.inner);
+    a.p.inner = VariantRef(&a.p.inner);
+    a.v = VariantRef(&a.p.inner);
   });
   add("VARIANT* NULL", [](Argument& a) { ByRef(a, VT_VARIANT, static_cast<VARIANT*>(nullptr)); });
   add("I1*", [](Argument& a) { ByRef(a, VT_I1, &a.p.i1); });
@@ -594,13 +588,8 @@ Outcome Perform(IDispatch* object, Call& call) {
 
 // A valid argument for parameter `slot` of `method`.
 void FillValid(const Method& method, int slot, Argument& a, const std::wstring& title) {
-  if (method.id == kDispidSetChannel) {
-    V_VT(&a.v) = VT_I4;
-    V_I4(&a.v) = slot == 0 ? kFixedChannel : kFixedLevel;
-  } else {
-    V_VT(&a.v) = VT_BSTR;
-    V_BSTR(&a.v) = a.Text(slot == 0 ? title.c_str() : L"matrix.dll");
-  }
+  if (method.id == kDispidSetChannel) a.v = I4(slot == 0 ? kFixedChannel : kFixedLevel);
+  else a.v = Bstr(a.Text(slot == 0 ? title.c_str() : L"matrix.dll"));
 }
 
 // The malformed shapes of a whole call: counts, names, flags, interface and
@@ -625,11 +614,7 @@ std::vector<Shape> Shapes() {
     add(names[n], [n](Call& c, const Method& m, const std::wstring& t) {
       for (int i = 0; i < n; ++i) {
         if (i < m.parameters) FillValid(m, i, c.Add(), t);
-        else {
-          Argument& a = c.Add();
-          V_VT(&a.v) = VT_I4;
-          V_I4(&a.v) = 7;
-        }
+        else c.Add().v = I4(7);
       }
     });
   }
@@ -909,11 +894,7 @@ TEST_F(MatrixTest, EveryMethodSlotTypeAndShapeGivesItsRecordedAnswer) {
       Call call;
       call.id = u.id;
       call.flags = DISPATCH_METHOD | DISPATCH_PROPERTYGET;
-      if (n) {
-        Argument& a = call.Add();
-        V_VT(&a.v) = VT_I4;
-        V_I4(&a.v) = 7;
-      }
+      if (n) call.Add().v = I4(7);
       check(nullptr, n, u.name, call, -1, -1);
     }
   }

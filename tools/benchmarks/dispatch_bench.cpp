@@ -7,7 +7,6 @@
 #include <wrl/client.h>
 
 #include <cstdio>
-#include <initializer_list>
 
 #include "bench_table.h"
 #include "dispids.h"
@@ -50,12 +49,8 @@ int main(int argc, char** argv) {
     args[1] = c;
   }));
   const double general = BenchNsPerCall(calls, invokeWith([](VARIANT* args, VARIANT& c, VARIANT& v) {
-    for (VARIANT* a : {&args[0], &args[1]}) {
-      VariantInit(a);
-      V_VT(a) = VT_BYREF | VT_VARIANT;
-    }
-    V_VARIANTREF(&args[0]) = &v;
-    V_VARIANTREF(&args[1]) = &c;
+    args[0] = VariantRef(&v);
+    args[1] = VariantRef(&c);
   }));
   const double typelib = BenchNsPerCall(calls, [&](int i) {
     VARIANT args[2] = {I4(i & 0xFF), I4(1 + i % 509)};
