@@ -16,7 +16,7 @@ target_link_libraries(reliability_faults_test PRIVATE selvane_interface selvane_
 target_compile_definitions(reliability_faults_test PRIVATE
   SELVANE_DLL_PATH=L"Z:$<TARGET_FILE:selvane_out>" SELVANE_DOUBLES_DIR=L"Z:${SELVANE_TEST_BIN_DIR}")
 set_target_properties(reliability_faults_test PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${SELVANE_FAULTS_TEST_BIN_DIR})
-add_dependencies(reliability_faults_test selvane_out DMX60 DMX120 DMX510 NoEntry)
+add_dependencies(reliability_faults_test selvane_out DMX60 DMX120 DMX510 NoEntry CdeclEntry)
 # One process at a time owns the private folders beside the program.
 selvane_wine_gtest(reliability_faults_test PREFIX wine.reliability. SOURCES reliability_faults_test.cpp
   LOCKS faults_folder timing)
