@@ -8,9 +8,9 @@ set(SELVANE_RULES
   core/driver_state.h
   core/interface_selector.h
   core/set_channel_rule.h
-  core/thread_window.h
   core/transmit_tick.h
   core/transmit_tick.cpp
+  core/vendor_call_guard.h
   host/dispids.h
   host/settings_text.h
   host/settings_text.cpp

@@ -1,37 +1,39 @@
 #pragma once
 #include <windows.h>
 
-#include <memory>
-
 #include "driver_state.h"
+#include "window_base.h"
 
 namespace selvane {
 
 // The hidden timer window of one thread. It is message-only, never shown, and
 // exists to own the 45 ms transmit timer timSend. Created with the timer stopped.
-class FrmMain {
+class FrmMain final : public WindowBase<FrmMain> {
  public:
   static constexpr UINT kSendPeriodMs = 45;
+  static constexpr const wchar_t* kClassName = L"SelvaneFrmMain";
 
-  // Creates the window for `state`, which must outlive it.
-  static HRESULT Create(DriverState& state, std::unique_ptr<FrmMain>& created) noexcept;
-  ~FrmMain();
-  FrmMain(const FrmMain&) = delete;
-  FrmMain& operator=(const FrmMain&) = delete;
+  explicit FrmMain(DriverState& state) noexcept : state_(state) {}
+  ~FrmMain() { DestroyOwnWindow(); }
+  HRESULT Create() noexcept;
 
+  // Starting a running timer leaves it running, its period undisturbed.
   HRESULT StartTimer() noexcept;
   HRESULT StopTimer() noexcept;
   bool TimerRunning() const noexcept { return timerRunning_; }
-  HWND Window() const noexcept { return hwnd_; }
+
+  static void DescribeClass(WNDCLASSEXW&) noexcept {}
+  static LRESULT DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+  }
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
 
  private:
-  explicit FrmMain(DriverState& state) : state_(state) {}
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   void OnTimSend() noexcept;
 
   DriverState& state_;
-  HWND hwnd_ = nullptr;
   bool timerRunning_ = false;
+  bool ticking_ = false;
 };
 
 struct ThreadState;

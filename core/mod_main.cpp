@@ -47,4 +47,9 @@ void ReleaseCurrentThreadState() noexcept {
   delete state;
 }
 
+void ReleaseThreadStateSlot() noexcept {
+  const DWORD index = g_tlsIndex.exchange(TLS_OUT_OF_INDEXES, std::memory_order_acq_rel);
+  if (index != TLS_OUT_OF_INDEXES) TlsFree(index);
+}
+
 }  // namespace selvane

@@ -7,10 +7,14 @@ extern "C" IMAGE_DOS_HEADER __ImageBase;
 namespace selvane {
 namespace {
 
+// The longest path the system hands out, in characters.
+constexpr std::size_t kMaxPathLength = 32767;
+
+std::atomic<long> g_moduleCount{0};
 std::atomic<long> g_liveWindows{0};
 std::atomic<bool> g_pinned{false};
 
-void PinModuleOnce() {
+void PinModuleOnce() noexcept {
   if (g_pinned.exchange(true)) return;
   HMODULE pinned = nullptr;
   if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN | GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS,
@@ -21,34 +25,42 @@ void PinModuleOnce() {
 
 }  // namespace
 
-HMODULE ThisModule() { return reinterpret_cast<HMODULE>(&__ImageBase); }
+HMODULE ThisModule() noexcept { return reinterpret_cast<HMODULE>(&__ImageBase); }
 
-std::wstring ThisModulePath() {
-  std::wstring path(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetModuleFileNameW(ThisModule(), path.data(), static_cast<DWORD>(path.size()));
-    if (n == 0) return {};
-    if (n < path.size()) {
-      path.resize(n);
-      return path;
+bool ModuleFileName(HMODULE module, HeapText& path) noexcept {
+  for (std::size_t capacity = MAX_PATH; capacity <= kMaxPathLength + 1; capacity *= 2) {
+    if (!path.Reserve(capacity)) return false;
+    const DWORD room = static_cast<DWORD>(path.Capacity());
+    const DWORD n = GetModuleFileNameW(module, path.Buffer(), room);
+    if (n == 0) return false;
+    if (n < room - 1) {
+      path.SetLength(n);
+      return true;
     }
-    if (path.size() >= 32768) return {};
-    path.resize(path.size() * 2);
   }
+  return false;
 }
 
-void NoteWindowCreated() {
+std::size_t FolderLength(std::wstring_view path) noexcept {
+  const std::size_t slash = path.find_last_of(L"\\/");
+  return slash == std::wstring_view::npos ? 0 : slash + 1;
+}
+
+void ModuleAddRef() noexcept { g_moduleCount.fetch_add(1); }
+long ModuleRelease() noexcept { return g_moduleCount.fetch_sub(1) - 1; }
+long ModuleCount() noexcept { return g_moduleCount.load(); }
+
+void NoteWindowCreated() noexcept {
   PinModuleOnce();
   g_liveWindows.fetch_add(1);
+  ModuleAddRef();
 }
 
-void NoteWindowDestroyed() { g_liveWindows.fetch_sub(1); }
-
-long LiveWindowCount() { return g_liveWindows.load(); }
-
-std::mutex& ClassRegistrationLock() {
-  static std::mutex lock;
-  return lock;
+void NoteWindowDestroyed() noexcept {
+  g_liveWindows.fetch_sub(1);
+  ModuleRelease();
 }
+
+long LiveWindowCount() noexcept { return g_liveWindows.load(); }
 
 }  // namespace selvane

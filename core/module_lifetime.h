@@ -1,26 +1,31 @@
 #pragma once
 #include <windows.h>
 
-#include <mutex>
-#include <string>
+#include "heap_text.h"
 
 namespace selvane {
 
 // The module that holds this code: the plug-in DLL in production, the test
 // executable when the core is linked into a test.
-HMODULE ThisModule();
+HMODULE ThisModule() noexcept;
 
-// Full path of that module; empty if it cannot be had.
-std::wstring ThisModulePath();
+// The full path of a module (nullptr: the application). False if it cannot be had.
+[[nodiscard]] bool ModuleFileName(HMODULE module, HeapText& path) noexcept;
+// The length of the folder part of `path`, with its trailing backslash.
+std::size_t FolderLength(std::wstring_view path) noexcept;
 
-// Every window of the library counts here, process-wide. The first one pins the
-// module: a host's last CoUninitialize unloads in-process servers whatever
+// The one module count: live objects, class-factory locks and windows of the
+// library, process-wide. The library may be unloaded only when it is zero.
+void ModuleAddRef() noexcept;
+// Returns the count that is left.
+long ModuleRelease() noexcept;
+long ModuleCount() noexcept;
+
+// Every window of the library is counted, and the first one pins the module:
+// a host's last CoUninitialize unloads in-process servers whatever
 // DllCanUnloadNow says, and a live timer window must keep its code.
-void NoteWindowCreated();
-void NoteWindowDestroyed();
-long LiveWindowCount();
-
-// Held while a window class of the library is registered.
-std::mutex& ClassRegistrationLock();
+void NoteWindowCreated() noexcept;
+void NoteWindowDestroyed() noexcept;
+long LiveWindowCount() noexcept;
 
 }  // namespace selvane

@@ -6,8 +6,9 @@
 namespace selvane {
 
 // The three vendor entry points as the tick sees them. Each returns false when
-// its library or entry point cannot be bound right now; otherwise it stores
-// the raw 32-bit return register of the call in `result`.
+// its library or entry point cannot be bound right now, or may not be called
+// (it faulted); otherwise it stores the raw 32-bit return register of the
+// call in `result`.
 class VendorPort {
  public:
   virtual bool OutDmx60(uint8_t index, uint8_t level, uint32_t& result) = 0;

@@ -3,25 +3,31 @@
 
 #include <atomic>
 
+#include "interface_selector.h"
 #include "transmit_tick.h"
 
 namespace selvane {
 
 // One vendor entry point, bound on its first use. A successful binding is
 // cached for the life of the process and its library is never unloaded; a
-// failed load or lookup caches nothing, so a later call tries again. Lock-free:
-// threads may race to bind, and the first one to publish wins.
+// failed load or lookup caches nothing, so a later call tries again. A binding
+// whose library faulted is not called again until it is given another chance.
+// Lock-free: threads may race to bind, and the first one to publish wins.
 class LazyBinding {
  public:
   constexpr LazyBinding(const wchar_t* library, const char* entry) : library_(library), entry_(entry) {}
   LazyBinding(const LazyBinding&) = delete;
   LazyBinding& operator=(const LazyBinding&) = delete;
 
-  // The entry point, or nullptr when the library or entry cannot be found now.
+  // The entry point, or nullptr when the library or entry cannot be found now
+  // or has faulted.
   FARPROC Get() noexcept {
+    if (faulted_.load(std::memory_order_relaxed)) return nullptr;
     if (FARPROC bound = cached_.load(std::memory_order_acquire)) return bound;
     return Bind();
   }
+  void MarkFaulted() noexcept { faulted_.store(true, std::memory_order_relaxed); }
+  void Retry() noexcept { faulted_.store(false, std::memory_order_relaxed); }
 
  private:
   FARPROC Bind() noexcept;
@@ -29,14 +35,39 @@ class LazyBinding {
   const wchar_t* library_;
   const char* entry_;
   std::atomic<FARPROC> cached_{nullptr};
+  std::atomic<bool> faulted_{false};
 };
 
-// The maker's three entry points, all stdcall. They return a 16-bit integer;
-// the full return register is taken and the tick keeps its low word.
-using OutDmxFunction = uint32_t(__stdcall*)(uint8_t index, uint8_t level);
-using SetLevelFunction = uint32_t(__stdcall*)(const uint8_t* firstEntry, int32_t count);
+// The maker's three bindings, process-wide, each call guarded against the
+// library's faults (vendor_call_guard.h).
+class VendorBindings final : public VendorPort {
+ public:
+  bool OutDmx60(uint8_t index, uint8_t level, uint32_t& result) override;
+  bool OutDmx120(uint8_t index, uint8_t level, uint32_t& result) override;
+  bool SetLevel510(const uint8_t* firstEntry, int32_t count, uint32_t& result) override;
 
-// The process-wide bindings of DMX60.dll, DMX120.dll and DMX510.dll.
-VendorPort& ProcessVendorPort() noexcept;
+  // After a hardware exception in a tick that used `selected`'s library.
+  void MarkFaulted(InterfaceType selected) noexcept { For(selected).MarkFaulted(); }
+  // Enable gives every faulted library one more chance.
+  void RetryFaulted() noexcept;
+
+ private:
+  LazyBinding& For(InterfaceType type) noexcept;
+
+  LazyBinding dmx60_{L"DMX60.dll", "OutDMX"};
+  LazyBinding dmx120_{L"DMX120.dll", "OutDMX"};
+  LazyBinding dmx510_{L"DMX510.dll", "SetLevel"};
+};
+
+VendorBindings& ProcessVendorBindings() noexcept;
+
+// One tick under the exception guard. Returns false when a hardware exception
+// in a vendor call ended it; OutputActive is then 0.
+bool RunGuardedTick(DriverState& state, VendorPort& vendor) noexcept;
+
+// One tick against the process's bindings, on the calling thread, guarded:
+// a fault inside the vendor library ends the tick, pauses output and marks
+// that library faulted.
+void RunVendorTick(DriverState& state) noexcept;
 
 }  // namespace selvane

@@ -24,26 +24,27 @@ HRESULT CopyByValue(const VARIANT& source, VARIANT& target) {
 }  // namespace
 
 ByValueArguments::~ByValueArguments() {
-  for (VARIANT& v : args_) VariantClear(&v);
+  for (UINT i = 0; i < count_; ++i) VariantClear(&args_[i]);
 }
 
 HRESULT ByValueArguments::CopyFrom(const DISPPARAMS& source, UINT* argError) noexcept {
   if (source.cArgs > 0 && !source.rgvarg) return E_INVALIDARG;
   if (source.cNamedArgs > source.cArgs || (source.cNamedArgs > 0 && !source.rgdispidNamedArgs))
     return E_INVALIDARG;
-  try {
-    args_.resize(source.cArgs);
-  } catch (...) {
-    return E_OUTOFMEMORY;
+  if (source.cArgs > kInlineArguments) {
+    heap_.reset(HeapAlloc(GetProcessHeap(), 0, source.cArgs * sizeof(VARIANT)));
+    if (!heap_) return E_OUTOFMEMORY;
+    args_ = static_cast<VARIANT*>(heap_.get());
   }
-  for (VARIANT& v : args_) VariantInit(&v);
+  count_ = source.cArgs;
+  for (UINT i = 0; i < count_; ++i) VariantInit(&args_[i]);
   for (UINT i = 0; i < source.cArgs; ++i) {
     if (HRESULT hr = CopyByValue(source.rgvarg[i], args_[i]); FAILED(hr)) {
       if (argError) *argError = i;
       return hr;
     }
   }
-  params_.rgvarg = args_.empty() ? nullptr : args_.data();
+  params_.rgvarg = count_ == 0 ? nullptr : args_;
   params_.cArgs = source.cArgs;
   params_.rgdispidNamedArgs = source.rgdispidNamedArgs;  // read only
   params_.cNamedArgs = source.cNamedArgs;

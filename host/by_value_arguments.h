@@ -2,7 +2,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
-#include <vector>
+#include "unique_any.h"
+
 
 namespace selvane {
 
@@ -22,7 +23,13 @@ class ByValueArguments {
   DISPPARAMS* Params() noexcept { return &params_; }
 
  private:
-  std::vector<VARIANT> args_;
+  // The methods take two arguments; more are copied to the heap, for the
+  // type library to refuse.
+  static constexpr UINT kInlineArguments = 4;
+  VARIANT inline_[kInlineArguments];
+  unique_process_heap heap_;
+  VARIANT* args_ = inline_;
+  UINT count_ = 0;
   DISPPARAMS params_{};
 };
 

@@ -7,21 +7,101 @@
 #include "frm_config.h"
 #include "frm_main.h"
 #include "mod_main.h"
-#include "server_lifetime.h"
+#include "module_lifetime.h"
 #include "set_channel_rule.h"
 #include "settings_store.h"
-#include "unique_bstr.h"
+#include "type_library.h"
+#include "vendor_binding.h"
 
 namespace selvane {
 namespace {
 
 constexpr wchar_t kPluginName[] = L"Selvane DMX-60; DMX-120; DMX-510USB";
 
+// The text of a BSTR, embedded NULs included; a NULL BSTR is the empty text.
+std::wstring_view BstrText(BSTR text) noexcept {
+  return text ? std::wstring_view(text, SysStringLen(text)) : std::wstring_view{};
+}
+
+// A copy of a host's string; fails only for want of memory. A NULL BSTR
+// stays NULL, which reads as the empty text.
+HRESULT CopyBstr(BSTR source, unique_bstr& copy) noexcept {
+  if (!source) {
+    copy.reset();
+    return S_OK;
+  }
+  BSTR made = SysAllocStringLen(source, SysStringLen(source));
+  if (!made) return E_OUTOFMEMORY;
+  copy.reset(made);
+  return S_OK;
+}
+
+HRESULT CurrentThread(ThreadState*& thread) noexcept {
+  thread = CurrentThreadState();
+  return thread ? S_OK : E_OUTOFMEMORY;
+}
+
+// The thread's state and its timer window, created if needed.
+HRESULT TimerWindow(ThreadState*& thread, FrmMain*& frmMain) noexcept {
+  if (HRESULT hr = CurrentThread(thread); FAILED(hr)) return hr;
+  return EnsureFrmMain(*thread, frmMain);
+}
+
+// What each method does, with early returns; the methods below only add the
+// answer to the host.
+
+HRESULT StopOutput() noexcept {
+  ThreadState* thread = nullptr;
+  FrmMain* frmMain = nullptr;
+  if (HRESULT hr = TimerWindow(thread, frmMain); FAILED(hr)) return hr;
+  if (HRESULT hr = frmMain->StopTimer(); FAILED(hr)) return hr;
+  thread->state.OutputActive = 0;
+  return S_OK;
+}
+
+HRESULT StartOutput() noexcept {
+  ThreadState* thread = nullptr;
+  FrmMain* frmMain = nullptr;
+  if (HRESULT hr = TimerWindow(thread, frmMain); FAILED(hr)) return hr;
+  if (HRESULT hr = frmMain->StartTimer(); FAILED(hr)) return hr;
+  // A library that faulted gets one more chance; the first tick, at most one
+  // period later, does the sending.
+  ProcessVendorBindings().RetryFaulted();
+  thread->state.OutputActive = -1;
+  return S_OK;
+}
+
+HRESULT StoreLevel(LONG channel, LONG value, VARIANT_BOOL& stored) noexcept {
+  ThreadState* thread = nullptr;
+  if (HRESULT hr = CurrentThread(thread); FAILED(hr)) return hr;
+  const SetChannelResult r = ApplySetChannel(thread->state.ChannelBuffer, channel, value);
+  if (r.outcome == SetChannelOutcome::Failed) return AutomationHresult(r.error);
+  stored = r.outcome == SetChannelOutcome::Stored ? VARIANT_TRUE : VARIANT_FALSE;
+  return S_OK;
+}
+
+HRESULT ShowConfiguration() noexcept {
+  ThreadState* thread = nullptr;
+  FrmMain* frmMain = nullptr;
+  if (HRESULT hr = TimerWindow(thread, frmMain); FAILED(hr)) return hr;
+
+  // No tick may run inside the dialog's modal loop.
+  const bool wasRunning = frmMain->TimerRunning();
+  frmMain->StopTimer();
+  const HRESULT shown = ShowFrmConfig(*thread);
+  // The timer goes back to how it was, whatever the host did meanwhile and
+  // even when the dialog could not be shown: a failed Configure never
+  // silently stops the output, and an Enable from inside the dialog's loop
+  // does not outlast it.
+  const HRESULT restored = wasRunning ? frmMain->StartTimer() : frmMain->StopTimer();
+  return FAILED(shown) ? shown : restored;
+}
+
 // Every method ends here: the result slot, and the error information that goes
 // with the status.
-HRESULT Finish(HRESULT hr, VARIANT_BOOL* slot, VARIANT_BOOL value, FailureContext context) {
+HRESULT Answer(HRESULT hr, VARIANT_BOOL* slot, VARIANT_BOOL value, FailureContext context) noexcept {
   if (FAILED(hr)) {
-    if (slot) *slot = VARIANT_FALSE;
+    *slot = VARIANT_FALSE;
     return ReportFailure(hr, context);
   }
   *slot = value;
@@ -29,21 +109,15 @@ HRESULT Finish(HRESULT hr, VARIANT_BOOL* slot, VARIANT_BOOL value, FailureContex
   return S_OK;
 }
 
-HRESULT ThreadStateFor(ThreadState*& thread) {
-  thread = CurrentThreadState();
-  return thread ? S_OK : E_OUTOFMEMORY;
-}
-
-// The thread's state and its timer window, created if needed.
-HRESULT TimerWindow(ThreadState*& thread, FrmMain*& frmMain) {
-  if (HRESULT hr = ThreadStateFor(thread); FAILED(hr)) return hr;
-  return EnsureFrmMain(*thread, frmMain);
-}
-
 }  // namespace
 
-ClsOutputDriver::ClsOutputDriver() { NoteObjectCreated(); }
-ClsOutputDriver::~ClsOutputDriver() { NoteObjectDestroyed(); }
+ClsOutputDriver::ClsOutputDriver() { ModuleAddRef(); }
+
+ClsOutputDriver::~ClsOutputDriver() {
+  // The last object takes the cached type information with it, so that a
+  // host that unloads the library loses nothing.
+  if (ModuleRelease() == 0) ReleaseOutputDriverTypeInfo();
+}
 
 HRESULT ClsOutputDriver::Create(REFIID riid, void** object) noexcept {
   if (!object) return E_POINTER;
@@ -69,11 +143,10 @@ STDMETHODIMP ClsOutputDriver::QueryInterface(REFIID riid, void** object) {
   return S_OK;
 }
 
-// Objects are apartment-threaded: every call comes on the creating thread.
-STDMETHODIMP_(ULONG) ClsOutputDriver::AddRef() { return static_cast<ULONG>(++refs_); }
+STDMETHODIMP_(ULONG) ClsOutputDriver::AddRef() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
 
 STDMETHODIMP_(ULONG) ClsOutputDriver::Release() {
-  const LONG left = --refs_;
+  const LONG left = InterlockedDecrement(&refs_);
   // Releasing the object leaves output, timer and windows as they are.
   if (left == 0) delete this;
   return static_cast<ULONG>(left);
@@ -85,23 +158,12 @@ STDMETHODIMP ClsOutputDriver::InterfaceSupportsErrorInfo(REFIID riid) {
 
 STDMETHODIMP ClsOutputDriver::Disable(VARIANT_BOOL* result) {
   if (!result) return E_POINTER;
-  ThreadState* thread = nullptr;
-  FrmMain* frmMain = nullptr;
-  HRESULT hr = TimerWindow(thread, frmMain);
-  if (SUCCEEDED(hr)) hr = frmMain->StopTimer();
-  if (SUCCEEDED(hr)) thread->state.OutputActive = 0;
-  return Finish(hr, result, VARIANT_TRUE, FailureContext::Window);
+  return Answer(StopOutput(), result, VARIANT_TRUE, FailureContext::Window);
 }
 
 STDMETHODIMP ClsOutputDriver::Enable(VARIANT_BOOL* result) {
   if (!result) return E_POINTER;
-  ThreadState* thread = nullptr;
-  FrmMain* frmMain = nullptr;
-  HRESULT hr = TimerWindow(thread, frmMain);
-  if (SUCCEEDED(hr)) hr = frmMain->StartTimer();
-  // The first tick, at most one period later, does the sending.
-  if (SUCCEEDED(hr)) thread->state.OutputActive = -1;
-  return Finish(hr, result, VARIANT_FALSE, FailureContext::Window);
+  return Answer(StartOutput(), result, VARIANT_FALSE, FailureContext::Window);
 }
 
 STDMETHODIMP ClsOutputDriver::PluginName(BSTR* result) {
@@ -114,61 +176,40 @@ STDMETHODIMP ClsOutputDriver::PluginName(BSTR* result) {
 
 STDMETHODIMP ClsOutputDriver::SetChannel(LONG* channel, LONG* value, VARIANT_BOOL* result) {
   if (!result) return E_POINTER;
-  if (!channel || !value) return Finish(E_POINTER, result, VARIANT_FALSE, FailureContext::Channel);
-  ThreadState* thread = nullptr;
-  HRESULT hr = ThreadStateFor(thread);
+  if (!channel || !value) return Answer(E_POINTER, result, VARIANT_FALSE, FailureContext::Channel);
   VARIANT_BOOL stored = VARIANT_FALSE;
-  if (SUCCEEDED(hr)) {
-    const SetChannelResult r = ApplySetChannel(thread->state.ChannelBuffer, *channel, *value);
-    if (r.outcome == SetChannelOutcome::Failed) hr = AutomationHresult(r.error);
-    stored = r.outcome == SetChannelOutcome::Stored ? VARIANT_TRUE : VARIANT_FALSE;
-  }
-  return Finish(hr, result, stored, FailureContext::Channel);
+  const HRESULT hr = StoreLevel(*channel, *value, stored);
+  return Answer(hr, result, stored, FailureContext::Channel);
 }
 
 STDMETHODIMP ClsOutputDriver::Configure(VARIANT_BOOL* result) {
   if (!result) return E_POINTER;
-  ThreadState* thread = nullptr;
-  FrmMain* frmMain = nullptr;
-  HRESULT hr = TimerWindow(thread, frmMain);
-  if (FAILED(hr)) return Finish(hr, result, VARIANT_FALSE, FailureContext::Window);
-
-  // No tick may run inside the dialog's modal loop.
-  const bool wasRunning = frmMain->TimerRunning();
-  frmMain->StopTimer();
-  hr = ShowFrmConfig(*thread);
-  // The timer goes back to how it was even when the dialog could not be shown,
-  // so a failed Configure never silently stops the output.
-  if (wasRunning) {
-    const HRESULT restart = frmMain->StartTimer();
-    if (SUCCEEDED(hr)) hr = restart;
-  }
-  return Finish(hr, result, VARIANT_FALSE, FailureContext::Window);
+  return Answer(ShowConfiguration(), result, VARIANT_FALSE, FailureContext::Window);
 }
 
 STDMETHODIMP ClsOutputDriver::Init(BSTR* callingAppTitle, BSTR* myFilename, VARIANT_BOOL* result) {
   if (!result) return E_POINTER;
-  if (!callingAppTitle || !myFilename)
-    return Finish(E_POINTER, result, VARIANT_FALSE, FailureContext::LoadSetting);
-  try {
-    appTitle_.assign(BstrText(*callingAppTitle));
-    fileName_.assign(BstrText(*myFilename));
-  } catch (...) {
-    return Finish(E_OUTOFMEMORY, result, VARIANT_FALSE, FailureContext::Other);
-  }
+  if (!callingAppTitle || !myFilename) return Answer(E_POINTER, result, VARIANT_FALSE, FailureContext::LoadSetting);
+  // The names are kept even when loading the setting fails.
+  if (HRESULT hr = CopyBstr(*callingAppTitle, appTitle_); FAILED(hr))
+    return Answer(hr, result, VARIANT_FALSE, FailureContext::Other);
+  if (HRESULT hr = CopyBstr(*myFilename, fileName_); FAILED(hr))
+    return Answer(hr, result, VARIANT_FALSE, FailureContext::Other);
   ThreadState* thread = nullptr;
-  HRESULT hr = ThreadStateFor(thread);
-  // On failure the store leaves ChannelCount as it was; the names stay stored.
-  if (SUCCEEDED(hr)) hr = LoadChannelCount(appTitle_, fileName_, thread->state.ChannelCount);
-  return Finish(hr, result, VARIANT_FALSE, FailureContext::LoadSetting);
+  HRESULT hr = CurrentThread(thread);
+  // On failure the store leaves ChannelCount as it was.
+  if (SUCCEEDED(hr))
+    hr = LoadChannelCount(BstrText(appTitle_.get()), BstrText(fileName_.get()), thread->state.ChannelCount);
+  return Answer(hr, result, VARIANT_FALSE, FailureContext::LoadSetting);
 }
 
 STDMETHODIMP ClsOutputDriver::Term(VARIANT_BOOL* result) {
   if (!result) return E_POINTER;
   ThreadState* thread = nullptr;
-  HRESULT hr = ThreadStateFor(thread);
-  if (SUCCEEDED(hr)) hr = SaveChannelCount(appTitle_, fileName_, thread->state.ChannelCount);
-  return Finish(hr, result, VARIANT_FALSE, FailureContext::SaveSetting);
+  HRESULT hr = CurrentThread(thread);
+  if (SUCCEEDED(hr))
+    hr = SaveChannelCount(BstrText(appTitle_.get()), BstrText(fileName_.get()), thread->state.ChannelCount);
+  return Answer(hr, result, VARIANT_FALSE, FailureContext::SaveSetting);
 }
 
 }  // namespace selvane

@@ -2,9 +2,8 @@
 #include <windows.h>
 #include <oaidl.h>
 
-#include <string>
-
 #include "selvane_h.h"
+#include "unique_any.h"
 
 namespace selvane {
 
@@ -48,9 +47,11 @@ class ClsOutputDriver final : public _clsOutputDriver, public ISupportErrorInfo 
   HRESULT InvokeSetChannelFast(DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
                                bool& handled) noexcept;
 
+  // Counted atomically, as every COM object is, although a host must call
+  // an apartment-threaded object on its own thread only.
   LONG refs_ = 1;
-  std::wstring appTitle_;
-  std::wstring fileName_;
+  unique_bstr appTitle_;
+  unique_bstr fileName_;
 };
 
 }  // namespace selvane

@@ -1,24 +1,17 @@
 #include "settings_store.h"
 
-#include <memory>
-#include <new>
-#include <string>
-
 #include "automation_hresult.h"
+#include "heap_text.h"
 #include "settings_text.h"
-#include "unique_hkey.h"
 
 namespace selvane {
 namespace {
 
 constexpr int32_t kDefaultChannelCount = 510;
-constexpr wchar_t kRoot[] = L"Software\\VB and VBA Program Settings\\";
 constexpr wchar_t kSection[] = L"\\Plugins\\";
 constexpr wchar_t kValueName[] = L"ChannelCount";
-
-HRESULT AutomationFailure(AutomationError error) {
-  return AutomationHresult(error);
-}
+// Stored text is read as text, never expanded; other value types are no number.
+constexpr DWORD kTextOnly = RRF_RT_REG_SZ | RRF_RT_REG_EXPAND_SZ | RRF_NOEXPAND;
 
 // A name that no key can carry: the store is then not addressable at all.
 bool Addressable(std::wstring_view name) {
@@ -30,6 +23,11 @@ bool Addressable(std::wstring_view name) {
 // same answer whether or not the parent keys exist, and a save that cannot
 // succeed creates no partial keys.
 constexpr std::size_t kMaxKeyNameLength = 255;
+// The whole path is limited too: the system names a key by its full path,
+// "\REGISTRY\USER\<the user's SID>\" and then this one, in at most 32767
+// characters, and cuts what is longer. 256 characters are kept for the
+// user's root.
+constexpr std::size_t kMaxKeyPathLength = 32767 - 256;
 
 bool FitsKeyNames(std::wstring_view name) {
   for (std::size_t start = 0;;) {
@@ -41,120 +39,81 @@ bool FitsKeyNames(std::wstring_view name) {
   }
 }
 
-HRESULT KeyNamesTooLong() { return HRESULT_FROM_WIN32(ERROR_INVALID_PARAMETER); }
-
-// The key path below HKEY_CURRENT_USER. Empty if memory runs out.
-std::wstring KeyPath(std::wstring_view appTitle, std::wstring_view fileName) noexcept {
-  std::wstring path;
-  try {
-    path.reserve(std::size(kRoot) + appTitle.size() + std::size(kSection) + fileName.size());
-    path.append(kRoot).append(appTitle).append(kSection).append(fileName);
-  } catch (...) {
-    path.clear();
-  }
-  return path;
+// The key path below HKEY_CURRENT_USER, or why there is none.
+HRESULT KeyPath(std::wstring_view appTitle, std::wstring_view fileName, HeapText& path) noexcept {
+  const std::size_t length = std::size(kSettingsRoot) - 1 + 1 + appTitle.size() + std::size(kSection) - 1 + fileName.size();
+  if (!FitsKeyNames(appTitle) || !FitsKeyNames(fileName) || length > kMaxKeyPathLength) return E_INVALIDARG;
+  if (!path.Reserve(length) || !path.Append(kSettingsRoot) || !path.Append(L"\\") || !path.Append(appTitle) ||
+      !path.Append(kSection) || !path.Append(fileName))
+    return E_OUTOFMEMORY;
+  return S_OK;
 }
 
-// Stored text read as the registry hands it over: any byte count, with or
-// without a terminating NUL. The text ends at the first NUL.
-class StoredText {
- public:
-  LONG Read(HKEY key) noexcept {
-    // The value may change between the size query and the read; try again then.
-    for (int attempt = 0; attempt < 4; ++attempt) {
-      DWORD bytes = 0;
-      LONG status = RegQueryValueExW(key, kValueName, nullptr, &type_, nullptr, &bytes);
-      if (status != ERROR_SUCCESS) return status;
-      const std::size_t chars = bytes / sizeof(char16_t) + 1;  // +1 keeps an odd byte
-      text_.reset(new (std::nothrow) char16_t[chars]());
-      if (!text_) return ERROR_NOT_ENOUGH_MEMORY;
-      bytes = static_cast<DWORD>(chars * sizeof(char16_t));
-      status = RegQueryValueExW(key, kValueName, nullptr, &type_, reinterpret_cast<BYTE*>(text_.get()),
-                                &bytes);
-      if (status == ERROR_MORE_DATA) continue;
-      if (status != ERROR_SUCCESS) return status;
-      length_ = bytes / sizeof(char16_t);  // an odd last byte is no character
-      return ERROR_SUCCESS;
-    }
-    return ERROR_MORE_DATA;
-  }
-
-  bool IsString() const noexcept { return type_ == REG_SZ || type_ == REG_EXPAND_SZ; }
-
-  std::u16string_view Text() const noexcept {
-    const std::u16string_view all(text_.get(), length_);
-    return all.substr(0, all.find(u'\0'));
-  }
-
- private:
-  std::unique_ptr<char16_t[]> text_;
-  std::size_t length_ = 0;
-  DWORD type_ = REG_NONE;
-};
-
-bool NothingStored(LONG status) {
+bool NothingStored(LSTATUS status) {
   return status == ERROR_FILE_NOT_FOUND || status == ERROR_PATH_NOT_FOUND;
+}
+
+// The stored text as the registry hands it over: any byte count, with or
+// without a terminating NUL. The text ends at the first NUL.
+LSTATUS ReadStoredText(const wchar_t* path, HeapText& text) noexcept {
+  // The value may change between the size query and the read; try again then.
+  for (int attempt = 0; attempt < 4; ++attempt) {
+    DWORD bytes = 0;
+    LSTATUS status = RegGetValueW(HKEY_CURRENT_USER, path, kValueName, kTextOnly, nullptr, nullptr, &bytes);
+    if (status != ERROR_SUCCESS) return status;
+    // Room for an odd last byte and a terminator the value may lack.
+    const std::size_t chars = bytes / sizeof(wchar_t) + 2;
+    if (!text.Reserve(chars)) return ERROR_NOT_ENOUGH_MEMORY;
+    for (std::size_t i = 0; i < text.Capacity(); ++i) text.Buffer()[i] = L'\0';
+    bytes = static_cast<DWORD>(text.Capacity() * sizeof(wchar_t));
+    status = RegGetValueW(HKEY_CURRENT_USER, path, kValueName, kTextOnly, nullptr, text.Buffer(), &bytes);
+    if (status == ERROR_MORE_DATA) continue;
+    if (status != ERROR_SUCCESS) return status;
+    const std::wstring_view all(text.Buffer(), bytes / sizeof(wchar_t));  // an odd last byte is no character
+    text.SetLength(all.find(L'\0') == std::wstring_view::npos ? all.size() : all.find(L'\0'));
+    return ERROR_SUCCESS;
+  }
+  return ERROR_MORE_DATA;
 }
 
 }  // namespace
 
-HRESULT LoadChannelCount(std::wstring_view appTitle, std::wstring_view fileName,
-                         int32_t& channelCount) noexcept {
+HRESULT LoadChannelCount(std::wstring_view appTitle, std::wstring_view fileName, int32_t& channelCount) noexcept {
   // Term before Init, or a host that passes no names: nothing can be stored there.
   if (!Addressable(appTitle) || !Addressable(fileName)) {
     channelCount = kDefaultChannelCount;
     return S_OK;
   }
-  if (!FitsKeyNames(appTitle) || !FitsKeyNames(fileName)) return KeyNamesTooLong();
-  const std::wstring path = KeyPath(appTitle, fileName);
-  if (path.empty()) return E_OUTOFMEMORY;
+  HeapText path;
+  if (HRESULT hr = KeyPath(appTitle, fileName, path); FAILED(hr)) return hr;
 
-  UniqueHkey key;
-  LONG status = RegOpenKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, key.Out());
+  HeapText stored;
+  const LSTATUS status = ReadStoredText(path.c_str(), stored);
   if (NothingStored(status)) {
     channelCount = kDefaultChannelCount;
     return S_OK;
   }
-  if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-
-  StoredText stored;
-  status = stored.Read(key.Get());
-  if (NothingStored(status)) {
-    channelCount = kDefaultChannelCount;
-    return S_OK;
-  }
-  if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
   // A number stored as REG_DWORD or binary is not text, so not a number either.
-  if (!stored.IsString()) return AutomationFailure(AutomationError::TypeMismatch);
+  if (status == ERROR_UNSUPPORTED_TYPE) return AutomationHresult(AutomationError::TypeMismatch);
+  if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
 
-  const LongFromText parsed = ParseLongText(stored.Text());
-  if (parsed.error != AutomationError::None) return AutomationFailure(parsed.error);
+  const std::u16string_view text(reinterpret_cast<const char16_t*>(stored.c_str()), stored.size());
+  const LongFromText parsed = ParseLongText(text);
+  if (parsed.error != AutomationError::None) return AutomationHresult(parsed.error);
   channelCount = parsed.value;
   return S_OK;
 }
 
-HRESULT SaveChannelCount(std::wstring_view appTitle, std::wstring_view fileName,
-                         int32_t channelCount) noexcept {
+HRESULT SaveChannelCount(std::wstring_view appTitle, std::wstring_view fileName, int32_t channelCount) noexcept {
   // Dropping the setting silently would report a failure as success.
-  if (!Addressable(appTitle) || !Addressable(fileName))
-    return AutomationFailure(AutomationError::InvalidProcedureCall);
-  if (!FitsKeyNames(appTitle) || !FitsKeyNames(fileName)) return KeyNamesTooLong();
-  const std::wstring path = KeyPath(appTitle, fileName);
-  if (path.empty()) return E_OUTOFMEMORY;
+  if (!Addressable(appTitle) || !Addressable(fileName)) return AutomationHresult(AutomationError::InvalidProcedureCall);
+  HeapText path;
+  if (HRESULT hr = KeyPath(appTitle, fileName, path); FAILED(hr)) return hr;
 
-  std::u16string text;
-  try {
-    text = FormatLongText(channelCount);
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
-
-  UniqueHkey key;
-  LONG status = RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
-                                KEY_SET_VALUE, nullptr, key.Out(), nullptr);
-  if (status != ERROR_SUCCESS) return HRESULT_FROM_WIN32(status);
-  status = RegSetValueExW(key.Get(), kValueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                          static_cast<DWORD>((text.size() + 1) * sizeof(char16_t)));
+  const LongText text = FormatLongText(channelCount);
+  // Creates the missing keys and replaces the value.
+  const LSTATUS status = RegSetKeyValueW(HKEY_CURRENT_USER, path.c_str(), kValueName, REG_SZ, text.chars,
+                                         static_cast<DWORD>((text.length + 1) * sizeof(char16_t)));
   return status == ERROR_SUCCESS ? S_OK : HRESULT_FROM_WIN32(status);
 }
 

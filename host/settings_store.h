@@ -8,8 +8,9 @@ namespace selvane {
 
 // The one persistent setting, ChannelCount, in the per-user store of
 // automation components:
-//   HKEY_CURRENT_USER\Software\VB and VBA Program Settings\<appTitle>\Plugins\<fileName>
+//   HKEY_CURRENT_USER\<kSettingsRoot>\<appTitle>\Plugins\<fileName>
 //   value "ChannelCount", REG_SZ, decimal text.
+inline constexpr wchar_t kSettingsRoot[] = L"Software\\VB and VBA Program Settings";
 
 // Reads the stored value (default 510 when nothing is stored). On failure
 // `channelCount` is left as it was and the HRESULT says why.

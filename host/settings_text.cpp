@@ -39,8 +39,8 @@ LongFromText ParseLongText(std::u16string_view text) {
   return {static_cast<int32_t>(signedValue), AutomationError::None};
 }
 
-std::u16string FormatLongText(int32_t value) {
-  char16_t digits[12];
+LongText FormatLongText(int32_t value) {
+  char16_t digits[10];
   std::size_t n = 0;
   // Work on the magnitude in 64 bits so that the smallest Long has one too.
   int64_t magnitude = value;
@@ -49,10 +49,10 @@ std::u16string FormatLongText(int32_t value) {
     digits[n++] = static_cast<char16_t>(u'0' + magnitude % 10);
     magnitude /= 10;
   } while (magnitude != 0);
-  std::u16string text;
-  text.reserve(n + 1);
-  if (value < 0) text.push_back(u'-');
-  while (n > 0) text.push_back(digits[--n]);
+  LongText text{};
+  if (value < 0) text.chars[text.length++] = u'-';
+  while (n > 0) text.chars[text.length++] = digits[--n];
+  text.chars[text.length] = u'\0';
   return text;
 }
 

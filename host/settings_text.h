@@ -1,6 +1,5 @@
 #pragma once
 #include <cstdint>
-#include <string>
 #include <string_view>
 
 #include "automation_error.h"
@@ -18,7 +17,18 @@ struct LongFromText {
 // 32-bit signed range is Overflow.
 LongFromText ParseLongText(std::u16string_view text);
 
+// Decimal text of a Long, held in place: the settings record writes it
+// without allocating.
+struct LongText {
+  char16_t chars[12];  // "-2147483648" and a terminating NUL
+  std::size_t length;
+
+  std::u16string_view view() const { return {chars, length}; }
+  operator std::u16string_view() const { return view(); }
+  friend bool operator==(const LongText& text, std::u16string_view other) { return text.view() == other; }
+};
+
 // Decimal text of a Long: a minus sign for negatives, no leading zeros, no blanks.
-std::u16string FormatLongText(int32_t value);
+LongText FormatLongText(int32_t value);
 
 }  // namespace selvane

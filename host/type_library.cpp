@@ -5,7 +5,6 @@
 #include <wrl/client.h>
 
 #include <atomic>
-#include <string>
 
 #include "module_lifetime.h"
 #include "selvane_h.h"
@@ -17,13 +16,8 @@ std::atomic<ITypeInfo*> g_typeInfo{nullptr};
 
 HRESULT LoadOwnTypeLibrary(ITypeLib** library) noexcept {
   *library = nullptr;
-  std::wstring path;
-  try {
-    path = ThisModulePath();
-  } catch (...) {
-    return E_OUTOFMEMORY;
-  }
-  if (path.empty()) return HRESULT_FROM_WIN32(GetLastError() ? GetLastError() : ERROR_MOD_NOT_FOUND);
+  HeapText path;
+  if (!ModuleFileName(ThisModule(), path)) return E_OUTOFMEMORY;
   return LoadTypeLibEx(path.c_str(), REGKIND_NONE, library);
 }
 
@@ -36,16 +30,22 @@ HRESULT OutputDriverTypeInfo(ITypeInfo** info) noexcept {
     Microsoft::WRL::ComPtr<ITypeInfo> loaded;
     if (HRESULT hr = library->GetTypeInfoOfGuid(IID__clsOutputDriver, &loaded); FAILED(hr)) return hr;
     ITypeInfo* expected = nullptr;
-    // The process keeps this reference for as long as the module is loaded.
     if (g_typeInfo.compare_exchange_strong(expected, loaded.Get(), std::memory_order_acq_rel)) {
       cached = loaded.Detach();
     } else {
-      cached = expected;
+      // Another thread was first; ours goes with `loaded`.
+      loaded->AddRef();
+      *info = loaded.Get();
+      return S_OK;
     }
   }
   cached->AddRef();
   *info = cached;
   return S_OK;
+}
+
+void ReleaseOutputDriverTypeInfo() noexcept {
+  if (ITypeInfo* cached = g_typeInfo.exchange(nullptr, std::memory_order_acq_rel)) cached->Release();
 }
 
 }  // namespace selvane

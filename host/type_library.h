@@ -8,8 +8,11 @@ namespace selvane {
 // the module's own path without registering it.
 HRESULT LoadOwnTypeLibrary(ITypeLib** library) noexcept;
 
-// The type information of _clsOutputDriver, loaded once per process and kept.
-// The caller gets its own reference.
+// The type information of _clsOutputDriver, loaded once and kept while
+// objects exist. The caller gets its own reference.
 HRESULT OutputDriverTypeInfo(ITypeInfo** info) noexcept;
+
+// Drops the kept type information (the last object has gone).
+void ReleaseOutputDriverTypeInfo() noexcept;
 
 }  // namespace selvane

@@ -38,8 +38,27 @@ fi
 for p in "${want[@]}"; do have "$p" || need+=("$p"); done
 [ -d /usr/src/googletest ] || need+=(googletest)
 
+# 32-bit Wine needs a kernel that runs 32-bit programs. Where it cannot (a
+# kernel built without ia32 emulation), they run under qemu's user-mode
+# emulator instead, registered with binfmt_misc: slower, but the same Wine.
+can_run_i386() { [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1; }
+i386_through_qemu() {
+  can_run_i386 && return 0
+  if ! have qemu-user-static; then
+    say "installing qemu-user-static"
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
+  fi
+  [ -e /proc/sys/fs/binfmt_misc/register ] || mount -t binfmt_misc binfmt_misc /proc/sys/fs/binfmt_misc
+  if [ ! -e /proc/sys/fs/binfmt_misc/qemu-i386 ]; then
+    say "this kernel runs no 32-bit programs: registering qemu-i386 for them"
+    printf '%s' ':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F' \
+      >/proc/sys/fs/binfmt_misc/register
+  fi
+  can_run_i386 || { echo "[setup] 32-bit programs still do not run; Wine cannot work here" >&2; return 1; }
+}
 if [ ${#need[@]} -eq 0 ]; then
   make_german_locale
+  i386_through_qemu
   say "toolchain already installed"
   exit 0
 fi
@@ -52,4 +71,5 @@ DEBIAN_FRONTEND=noninteractive apt-get update -qq
 say "installing: ${need[*]} (about a minute)"
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 make_german_locale
+i386_through_qemu
 say "toolchain ready"

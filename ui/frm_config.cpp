@@ -3,23 +3,19 @@
 #include <array>
 #include <new>
 
-#include <mutex>
-
 #include "config_selection.h"
 #include "disabled_thread_windows.h"
 #include "frm_config_layout.h"
 #include "mod_main.h"
-#include "module_lifetime.h"
 #include "screen_units.h"
-#include "thread_window.h"
-#include "unique_font.h"
+#include "unique_any.h"
+#include "window_base.h"
 
 namespace selvane {
 namespace {
 
 namespace layout = frm_config_layout;
 
-constexpr wchar_t kClassName[] = L"SelvaneFrmConfig";
 constexpr wchar_t kCaption[] = L"Konfiguration";
 
 // A fixed-size tool window: small caption with a close box, no minimise or
@@ -31,11 +27,6 @@ constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_WINDOWEDGE;
 // for Enter and Escape: this dialog has neither.
 constexpr int kIdFrame1 = 100;
 constexpr int kIdOptType = 110;  // + optType index
-
-HRESULT LastErrorHresult() {
-  const DWORD error = GetLastError();
-  return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
 
 HFONT CreateDialogFont(int dpiY) noexcept {
   if (HFONT font = CreateFontW(-MulDiv(layout::kFontPoints, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
@@ -49,20 +40,24 @@ HFONT CreateDialogFont(int dpiY) noexcept {
   return nullptr;  // the controls keep the system font
 }
 
-class FrmConfig final : public ThreadWindow {
+}  // namespace
+
+class FrmConfig final : public WindowBase<FrmConfig> {
  public:
-  explicit FrmConfig(DriverState& state) : state_(state) {}
-  ~FrmConfig() override {
-    if (hwnd_) DestroyWindow(hwnd_);
-  }
-  FrmConfig(const FrmConfig&) = delete;
-  FrmConfig& operator=(const FrmConfig&) = delete;
+  static constexpr const wchar_t* kClassName = L"SelvaneFrmConfig";
+
+  explicit FrmConfig(DriverState& state) noexcept : state_(state) {}
+  ~FrmConfig() { DestroyOwnWindow(); }
 
   HRESULT ShowModal() noexcept;
 
+  static void DescribeClass(WNDCLASSEXW& windowClass) noexcept;
+  static LRESULT DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefDlgProcW(hwnd, message, wParam, lParam);
+  }
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept;
+
  private:
-  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-  static HRESULT RegisterClassOnce() noexcept;
 
   bool CreateControls() noexcept;
   HWND Option(OptType option) const { return optType_[static_cast<int>(option)]; }
@@ -76,28 +71,19 @@ class FrmConfig final : public ThreadWindow {
   void RunModalLoop() noexcept;
 
   DriverState& state_;
-  HWND hwnd_ = nullptr;
   std::array<HWND, 3> optType_{};
-  UniqueFont font_;
+  unique_hfont font_;
   ScreenDpi dpi_;
   DisabledThreadWindows disabled_;
   bool loaded_ = false;  // the load handler ran, so closing runs the unload handler
 };
 
-HRESULT FrmConfig::RegisterClassOnce() noexcept {
-  WNDCLASSEXW wc{};
-  wc.cbSize = sizeof wc;
-  if (GetClassInfoExW(ThisModule(), kClassName, &wc)) return S_OK;
-  wc.lpfnWndProc = &FrmConfig::WindowProc;
+void FrmConfig::DescribeClass(WNDCLASSEXW& windowClass) noexcept {
   // Dialog extra bytes: the window runs on DefDlgProc, which gives it the
   // dialog manager's keyboard handling and focus memory.
-  wc.cbWndExtra = DLGWINDOWEXTRA;
-  wc.hInstance = ThisModule();
-  wc.hCursor = LoadCursorW(nullptr, IDC_ARROW);
-  wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
-  wc.lpszClassName = kClassName;
-  if (RegisterClassExW(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS) return S_OK;
-  return LastErrorHresult();
+  windowClass.cbWndExtra = DLGWINDOWEXTRA;
+  windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+  windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
 }
 
 bool FrmConfig::CreateControls() noexcept {
@@ -113,7 +99,7 @@ bool FrmConfig::CreateControls() noexcept {
     HWND control = CreateWindowExW(0, L"BUTTON", caption, WS_CHILD | WS_VISIBLE | style, left, top,
                                    px(r.width), py(r.height), hwnd_,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), ThisModule(), nullptr);
-    if (control && font_.Get()) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.Get()), FALSE);
+    if (control && font_) SendMessageW(control, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
     return control;
   };
   auto createOption = [&](OptType index, const wchar_t* caption, DWORD style, const layout::TwipsRect& r) {
@@ -183,13 +169,9 @@ void FrmConfig::RunModalLoop() noexcept {
 HRESULT FrmConfig::ShowModal() noexcept {
   // A second Configure from inside the dialog's own loop: it is already shown.
   if (hwnd_) return HRESULT_FROM_WIN32(ERROR_BUSY);
-  {
-    std::lock_guard<std::mutex> registering(ClassRegistrationLock());
-    if (HRESULT hr = RegisterClassOnce(); FAILED(hr)) return hr;
-  }
 
   dpi_ = CurrentScreenDpi();
-  font_.Reset(CreateDialogFont(dpi_.y));
+  font_.reset(CreateDialogFont(dpi_.y));
 
   RECT frame{0, 0, TwipsToPixels(layout::kClientWidth, dpi_.x), TwipsToPixels(layout::kClientHeight, dpi_.y)};
   const SIZE client{frame.right, frame.bottom};
@@ -202,13 +184,11 @@ HRESULT FrmConfig::ShowModal() noexcept {
   const int top = work.top + (work.bottom - work.top - height) / 2;
 
   // No owner: the host's windows are disabled below instead.
-  HWND hwnd = CreateWindowExW(kExStyle, kClassName, kCaption, kStyle, left, top, width, height, nullptr, nullptr,
-                              ThisModule(), this);
-  if (!hwnd) {
-    const HRESULT hr = LastErrorHresult();
-    font_.Reset();
+  if (HRESULT hr = CreateWindowOfClass(kExStyle, kCaption, kStyle, left, top, width, height, nullptr); FAILED(hr)) {
+    font_.reset();
     return hr;
   }
+  HWND hwnd = hwnd_;
 
   // Some frames measure differently from what AdjustWindowRectEx predicts;
   // the client area is what the design fixes.
@@ -221,7 +201,7 @@ HRESULT FrmConfig::ShowModal() noexcept {
 
   if (HRESULT hr = disabled_.DisableAllExcept(hwnd); FAILED(hr)) {
     DestroyWindow(hwnd);
-    font_.Reset();
+    font_.reset();
     return hr;
   }
   Load();
@@ -230,58 +210,46 @@ HRESULT FrmConfig::ShowModal() noexcept {
   SendMessageW(hwnd, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(Option(OptionForChannelCount(state_.ChannelCount))),
                TRUE);
   RunModalLoop();
-  font_.Reset();
+  font_.reset();
   return S_OK;
 }
 
-LRESULT CALLBACK FrmConfig::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_NCCREATE) {
-    auto* self = static_cast<FrmConfig*>(reinterpret_cast<CREATESTRUCTW*>(lParam)->lpCreateParams);
-    self->hwnd_ = hwnd;
-    SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
-    NoteWindowCreated();
-    return DefDlgProcW(hwnd, message, wParam, lParam);
-  }
-  auto* self = reinterpret_cast<FrmConfig*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
-  if (!self) return DefDlgProcW(hwnd, message, wParam, lParam);
+LRESULT FrmConfig::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) noexcept {
   switch (message) {
     case WM_CREATE:
-      if (self->font_.Get()) SendMessageW(hwnd, WM_SETFONT, reinterpret_cast<WPARAM>(self->font_.Get()), FALSE);
-      return self->CreateControls() ? 0 : -1;
+      if (font_) SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
+      return CreateControls() ? 0 : -1;
     case WM_COMMAND:
       if (LOWORD(wParam) >= kIdOptType && LOWORD(wParam) <= kIdOptType + 2) {
-        if (HIWORD(wParam) == BN_CLICKED) self->MoveTabStopTo(reinterpret_cast<HWND>(lParam));
+        if (HIWORD(wParam) == BN_CLICKED) MoveTabStopTo(reinterpret_cast<HWND>(lParam));
         return 0;
       }
       // Enter and Escape arrive as IDOK and IDCANCEL: there is no OK and no cancel.
       return 0;
     case WM_CLOSE:
-      self->Close();
+      Close();
       return 0;
     case WM_DESTROY:
       // Destroyed without a WM_CLOSE: the choice still applies.
-      self->Unload();
+      Unload();
       break;
     case WM_NCDESTROY:
-      SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-      self->hwnd_ = nullptr;
-      self->optType_ = {};
-      NoteWindowDestroyed();
+      optType_ = {};
       break;
   }
-  return DefDlgProcW(hwnd, message, wParam, lParam);
+  return DefaultProc(hwnd_, message, wParam, lParam);
 }
 
+namespace {
+void DeleteFrmConfig(FrmConfig* frmConfig) noexcept { delete frmConfig; }
 }  // namespace
 
 HRESULT ShowFrmConfig(ThreadState& thread) noexcept {
-  auto* frmConfig = dynamic_cast<FrmConfig*>(thread.frmConfig.get());
-  if (!frmConfig) {
-    frmConfig = new (std::nothrow) FrmConfig(thread.state);
-    if (!frmConfig) return E_OUTOFMEMORY;
-    thread.frmConfig.reset(frmConfig);
+  if (!thread.frmConfig) {
+    thread.frmConfig = {new (std::nothrow) FrmConfig(thread.state), &DeleteFrmConfig};
+    if (!thread.frmConfig) return E_OUTOFMEMORY;
   }
-  return frmConfig->ShowModal();
+  return thread.frmConfig->ShowModal();
 }
 
 }  // namespace selvane

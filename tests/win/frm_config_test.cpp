@@ -433,7 +433,7 @@ TEST(FrmConfig, KeepsItsWindowObjectAndLoadsAfreshOnEveryShow) {
   EXPECT_EQ(whileOpen, before + 1);
   EXPECT_EQ(selvane::LiveWindowCount(), before);
   EXPECT_FALSE(IsWindow(first)) << "the window is destroyed at close";
-  const selvane::ThreadWindow* kept = thread.frmConfig.get();
+  const selvane::FrmConfig* kept = thread.frmConfig.get();
   ASSERT_NE(kept, nullptr);
 
   thread.state.ChannelCount = 120;

@@ -13,15 +13,18 @@
 #include "plugin_module.h"
 #include "stored_setting.h"
 #include "thread_runner.h"
-#include "unique_bstr.h"
+#include "unique_any.h"
 #include "vendor_double_client.h"
 
 using Microsoft::WRL::ComPtr;
 using selvane::AutomationHresult;
-using selvane::UniqueBstr;
+using selvane::unique_bstr;
 using enum selvane::AutomationError;
 
 namespace {
+
+unique_bstr MakeBstr(const std::wstring& text) { return unique_bstr(SysAllocStringLen(text.data(), text.size())); }
+std::wstring BstrText(BSTR b) { return b ? std::wstring(b, SysStringLen(b)) : std::wstring(); }
 
 struct OutputDriverTest : testing::Test {
   void SetUp() override {
@@ -44,8 +47,8 @@ struct OutputDriverTest : testing::Test {
   HRESULT InitWith(const wchar_t* stored, ComPtr<_clsOutputDriver> d = nullptr) {
     if (!d) d = driver;
     if (stored) StoreSetting(title, L"Selvane.out.dll", stored);
-    UniqueBstr t(title), f(L"Selvane.out.dll");
-    BSTR tb = t.Get(), fb = f.Get();
+    unique_bstr t = MakeBstr(title), f = MakeBstr(L"Selvane.out.dll");
+    BSTR tb = t.get(), fb = f.get();
     VARIANT_BOOL r = VARIANT_TRUE;
     const HRESULT hr = d->Init(&tb, &fb, &r);
     EXPECT_EQ(r, VARIANT_FALSE);
@@ -67,11 +70,11 @@ struct OutputDriverTest : testing::Test {
 std::wstring ErrorDescription(std::wstring* source = nullptr) {
   ComPtr<IErrorInfo> info;
   if (GetErrorInfo(0, &info) != S_OK) return L"<none>";
-  UniqueBstr description, src;
-  info->GetDescription(description.Out());
-  info->GetSource(src.Out());
-  if (source) *source = selvane::BstrText(src.Get());
-  return std::wstring(selvane::BstrText(description.Get()));
+  unique_bstr description, src;
+  info->GetDescription(description.put());
+  info->GetSource(src.put());
+  if (source) *source = BstrText(src.get());
+  return BstrText(description.get());
 }
 
 }  // namespace
@@ -276,6 +279,16 @@ TEST_F(OutputDriverTest, ConfigurePausesRunningTicksForExactlyTheDialogTime) {
   EXPECT_LE(pauseMs, dialogMs + 3 * 45.0) << "ticks resume as the dialog closes, not later";
 }
 
+// A host's own thread timer that calls Enable once.
+struct HostTimer {
+  static inline _clsOutputDriver* enabling;
+  static inline int enables;
+  static void CALLBACK Enable(HWND, UINT, UINT_PTR, DWORD) {
+    VARIANT_BOOL r;
+    if (enables++ == 0) enabling->Enable(&r);
+  }
+};
+
 TEST_F(OutputDriverTest, ConfigureWhileStoppedLeavesOutputStoppedAndKeepsAPause) {
   VendorDoubleClient dmx60(L"DMX60.dll");
   ASSERT_TRUE(dmx60.Loaded());
@@ -299,13 +312,30 @@ TEST_F(OutputDriverTest, ConfigureWhileStoppedLeavesOutputStoppedAndKeepsAPause)
   }
   PumpFor(200);
   EXPECT_EQ(dmx60.CallCount(), 64);
+
+  // A host that enables output from its own timer while the dialog is open:
+  // the timer is still stopped when Configure returns, as it was before.
+  EXPECT_EQ(Call(&_clsOutputDriver::Disable), VARIANT_TRUE);
+  dmx60.Reset();
+  HostTimer::enabling = driver.Get();
+  HostTimer::enables = 0;
+  const UINT_PTR hostTimer = SetTimer(nullptr, 0, 50, &HostTimer::Enable);
+  {
+    DialogDriver dialog(L"", 300);
+    Call(&_clsOutputDriver::Configure);
+  }
+  KillTimer(nullptr, hostTimer);
+  ASSERT_GE(HostTimer::enables, 1) << "the host's timer ran inside the dialog";
+  dmx60.Reset();
+  PumpFor(300);
+  EXPECT_EQ(dmx60.CallCount(), 0) << "Configure sets the timer back to stopped";
 }
 
 TEST_F(OutputDriverTest, TermSavesUnderTheNamesOfTheLastInit) {
   const std::wstring second = title + L" second";
   auto init = [&](const std::wstring& t, const std::wstring& f) {
-    UniqueBstr tb(t), fb(f);
-    BSTR a = tb.Get(), b = fb.Get();
+    unique_bstr tb = MakeBstr(t), fb = MakeBstr(f);
+    BSTR a = tb.get(), b = fb.get();
     VARIANT_BOOL r;
     return driver->Init(&a, &b, &r);
   };

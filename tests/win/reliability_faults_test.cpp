@@ -288,17 +288,59 @@ class HostWindow {
 
 struct Posting {
   HWND window;
+  DWORD everyMs = 15;
   std::atomic<bool> on{true};
 };
 
-DWORD WINAPI PostEvery15Ms(LPVOID p) {
+DWORD WINAPI PostPeriodically(LPVOID p) {
   auto* posting = static_cast<Posting*>(p);
   while (posting->on.load()) {
     PostMessageW(posting->window, WM_APP, 0, 0);
-    Sleep(15);
+    Sleep(posting->everyMs);
   }
   return 0;
 }
+
+// A worker that closes the vendor's message boxes in this process once each
+// has been up for a while, and counts how many were ever up at once.
+struct MessageBoxCloser {
+  std::atomic<bool> on{true};
+  std::atomic<int> mostAtOnce{0};
+  std::atomic<int> closed{0};
+
+  static BOOL CALLBACK Collect(HWND hwnd, LPARAM param) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t title[64] = {};
+    GetWindowTextW(hwnd, title, 64);
+    if (pid == GetCurrentProcessId() && std::wstring(title) == VENDOR_DOUBLE_MESSAGE_BOX_TITLE &&
+        IsWindowVisible(hwnd))
+      reinterpret_cast<std::vector<HWND>*>(param)->push_back(hwnd);
+    return TRUE;
+  }
+  static DWORD WINAPI Run(LPVOID p) {
+    auto* self = static_cast<MessageBoxCloser*>(p);
+    std::vector<std::pair<HWND, ULONGLONG>> seen;
+    while (self->on.load()) {
+      std::vector<HWND> boxes;
+      EnumWindows(&Collect, reinterpret_cast<LPARAM>(&boxes));
+      if (static_cast<int>(boxes.size()) > self->mostAtOnce.load()) self->mostAtOnce = static_cast<int>(boxes.size());
+      const ULONGLONG now = GetTickCount64();
+      for (HWND box : boxes) {
+        auto it = std::find_if(seen.begin(), seen.end(), [&](const auto& s) { return s.first == box; });
+        if (it == seen.end()) {
+          seen.emplace_back(box, now);
+        } else if (now - it->second >= 250) {
+          PostMessageW(box, WM_COMMAND, IDOK, 0);
+          it->second = now + 100000;  // posted once
+          ++self->closed;
+        }
+      }
+      Sleep(20);
+    }
+    return 0;
+  }
+};
 
 }  // namespace
 
@@ -325,7 +367,7 @@ TEST_F(FaultTest, SlowVendorDelaysTicksWithoutQueueingAndHostCallsGetThrough) {
   });
   ASSERT_NE(window.Handle(), nullptr);
   Posting posting{window.Handle()};
-  HANDLE poster = CreateThread(nullptr, 0, &PostEvery15Ms, &posting, 0, nullptr);
+  HANDLE poster = CreateThread(nullptr, 0, &PostPeriodically, &posting, 0, nullptr);
   ASSERT_NE(poster, nullptr);
 
   dmx510.SetDelayMs(100);
@@ -367,4 +409,110 @@ TEST_F(FaultTest, SlowVendorDelaysTicksWithoutQueueingAndHostCallsGetThrough) {
   const int last = level.load();
   PumpUntil([&] { return dmx510.LastFrame()[0] == last; }, 1000);
   EXPECT_EQ(dmx510.LastFrame()[0], last);
+}
+
+// Maker's libraries that pump messages inside their call, or show a message
+// box there: every 45 ms the timer would deliver a tick inside the call, which
+// calls the library again. At most one tick per thread may be in progress.
+TEST_F(FaultTest, VendorThatPumpsMessagesOrShowsAMessageBoxGetsOneTickAtATime) {
+  ASSERT_TRUE(Place(L"DMX60.dll", L"DMX60.dll"));
+  VendorDoubleClient dmx60(Folder().File(L"DMX60.dll").c_str());
+  ASSERT_TRUE(dmx60.Loaded());
+
+  dmx60.SetBehaviour(VENDOR_DOUBLE_PUMP_MESSAGES, 0, 200);
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  PumpFor(1500);
+  ASSERT_HRESULT_SUCCEEDED(host.Disable());
+  PumpFor(250);  // the tick in progress ends
+  const auto pumping = dmx60.NestingSeen();
+  EXPECT_EQ(pumping.maxDepth, 1) << "a tick ran inside the vendor's call";
+  EXPECT_LT(pumping.stackSpan, 4096) << "the stack grew from call to call";
+  EXPECT_GE(dmx60.FrameCount(), 3) << "output goes on while the vendor pumps";
+  EXPECT_EQ(dmx60.CallCount(), 64 * dmx60.FrameCount()) << "every tick sends all 64 channels";
+
+  dmx60.Reset();
+  dmx60.SetBehaviour(VENDOR_DOUBLE_MESSAGE_BOX, 0);
+  MessageBoxCloser closer;
+  HANDLE closing = CreateThread(nullptr, 0, &MessageBoxCloser::Run, &closer, 0, nullptr);
+  ASSERT_NE(closing, nullptr);
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  PumpFor(1500);
+  ASSERT_HRESULT_SUCCEEDED(host.Disable());
+  PumpFor(400);  // the last box is closed
+  closer.on = false;
+  WaitForSingleObject(closing, 5000);
+  CloseHandle(closing);
+  EXPECT_GE(closer.closed.load(), 2) << "boxes were shown and closed";
+  EXPECT_EQ(closer.mostAtOnce.load(), 1) << "a cascade of message boxes";
+  EXPECT_EQ(dmx60.NestingSeen().maxDepth, 1);
+}
+
+namespace {
+
+int32_t CdeclCalls() {
+  using Count = int32_t(__stdcall*)();
+  HMODULE module = GetModuleHandleW(Folder().File(L"DMX120.dll").c_str());
+  auto count = module ? reinterpret_cast<Count>(reinterpret_cast<void*>(GetProcAddress(module, "CdeclDouble_CallCount")))
+                      : nullptr;
+  return count ? count() : -1;
+}
+
+}  // namespace
+
+// A library that faults inside its call (a null pointer) or was exported with
+// the wrong calling convention: the host lives on with output paused, the
+// library is not called again, and the next Enable tries it once more.
+TEST_F(FaultTest, VendorThatFaultsPausesOutputAndTheNextEnableTriesAgain) {
+  ASSERT_TRUE(Place(L"DMX60.dll", L"DMX60.dll"));
+  VendorDoubleClient dmx60(Folder().File(L"DMX60.dll").c_str());
+  ASSERT_TRUE(dmx60.Loaded());
+  dmx60.SetBehaviour(VENDOR_DOUBLE_WRITE_NULL, 5);
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  PumpFor(400);
+  EXPECT_EQ(dmx60.CallCount(), 6) << "the tick ends at the faulting call";
+  EXPECT_EQ(host.Set(1, 77), S_OK) << "the host's calls still work";
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  PumpFor(400);
+  EXPECT_EQ(dmx60.CallCount(), 12) << "Enable tries once more";
+  dmx60.SetBehaviour(VENDOR_DOUBLE_BEHAVE_WELL);
+  PumpFor(200);
+  EXPECT_EQ(dmx60.CallCount(), 12) << "a faulted library waits for Enable";
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  EXPECT_TRUE(PumpUntil([&] { return dmx60.FrameCount() >= 4; }, 2000));
+  EXPECT_EQ(dmx60.LastFrame()[0], 77);
+  ASSERT_HRESULT_SUCCEEDED(host.Disable());
+
+  Select(L"120");
+  Remove(L"DMX120.dll");
+  ASSERT_TRUE(Place(L"CdeclEntry.dll", L"DMX120.dll"));
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  PumpFor(400);
+  EXPECT_EQ(CdeclCalls(), 1) << "the first call shows the wrong convention";
+  EXPECT_EQ(host.Set(2, 88), S_OK);
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  PumpFor(400);
+  EXPECT_EQ(CdeclCalls(), 2);
+}
+
+// A host that calls Enable with every cue, faster than the 45 ms period:
+// the running timer is left alone, so frames keep their pace.
+TEST_F(FaultTest, EnableEvery20msKeepsTheFramesGoing) {
+  ASSERT_TRUE(Place(L"DMX60.dll", L"DMX60.dll"));
+  VendorDoubleClient dmx60(Folder().File(L"DMX60.dll").c_str());
+  ASSERT_TRUE(dmx60.Loaded());
+  std::atomic<int> enables{0};
+  HostWindow window([&] {
+    if (SUCCEEDED(host.Enable())) ++enables;
+  });
+  ASSERT_NE(window.Handle(), nullptr);
+  Posting posting{window.Handle(), 20};
+  HANDLE poster = CreateThread(nullptr, 0, &PostPeriodically, &posting, 0, nullptr);
+  ASSERT_NE(poster, nullptr);
+  PumpEachMessageFor(1000);
+  posting.on = false;
+  WaitForSingleObject(poster, 5000);
+  CloseHandle(poster);
+  std::printf("Enable every 20 ms: %d Enables, %d frames in 1 s\n", enables.load(), dmx60.FrameCount());
+  EXPECT_GE(enables.load(), 20);
+  EXPECT_GE(dmx60.FrameCount(), 15) << "about 22 frames a second";
 }

@@ -229,6 +229,9 @@ TEST_F(RegistryFaultTest, StoredValueOfAnotherTypeFailsInitWithTypeMismatchAndCh
 // error every time and without leaving partial keys behind; never a crash,
 // and never a Term that reports success for a value the next Init cannot find.
 TEST_F(RegistryFaultTest, LongTitlesAndBackslashesRoundTripOrFailVisibly) {
+  // Every part fits a key name, but the whole path is longer than the registry takes.
+  std::wstring deepTitle = base + L" deep";
+  while (deepTitle.size() < 33000) deepTitle += L"\\" + std::wstring(199, L'p');
   const struct {
     const char* name;
     std::wstring title;
@@ -246,6 +249,7 @@ TEST_F(RegistryFaultTest, LongTitlesAndBackslashesRoundTripOrFailVisibly) {
       {"file name with a folder", base + L" files", L"Plugins\\Selvane.out.dll", true},
       {"file name of 300 characters", base + L" long file", std::wstring(300, L'f'), false},
       {"nested part of 256 characters", base + L"\\" + std::wstring(256, L'z'), kFile, false},
+      {"title of 33,000 characters in parts of 200", deepTitle, kFile, false},
   };
   const std::wstring title120 = TitleStoring(L"120");
   const std::wstring title64 = TitleStoring(L"64");
@@ -278,6 +282,13 @@ TEST_F(RegistryFaultTest, LongTitlesAndBackslashesRoundTripOrFailVisibly) {
                               KEY_READ, &partial),
                 ERROR_SUCCESS)
           << "no partial keys";
+      if (partial) RegCloseKey(partial);
+      if (c.title != deepTitle) continue;
+      const std::wstring firstPart = c.title.substr(0, c.title.find(L'\\'));
+      EXPECT_NE(RegOpenKeyExW(HKEY_CURRENT_USER, (L"Software\\VB and VBA Program Settings\\" + firstPart).c_str(), 0,
+                              KEY_READ, &partial),
+                ERROR_SUCCESS)
+          << "not even the title's first key";
       if (partial) RegCloseKey(partial);
     }
   }

@@ -148,3 +148,128 @@ TEST(UnloadTest, CanUnloadNowAcrossTwoThreads) {
   CoUninitialize();
   EXPECT_NE(GetModuleHandleW(L"Selvane.out.dll"), nullptr);
 }
+
+namespace {
+
+// The lowest TLS index that is free: it moves up when a slot leaks.
+DWORD LowestFreeTlsSlot() {
+  const DWORD slot = TlsAlloc();
+  if (slot != TLS_OUT_OF_INDEXES) TlsFree(slot);
+  return slot;
+}
+
+// Bytes in use in all of the process's heaps.
+SIZE_T HeapBytesInUse() {
+  HANDLE heaps[64];
+  const DWORD count = GetProcessHeaps(64, heaps);
+  SIZE_T total = 0;
+  for (DWORD i = 0; i < count && i < 64; ++i) {
+    if (!HeapLock(heaps[i])) continue;
+    PROCESS_HEAP_ENTRY entry{};
+    while (HeapWalk(heaps[i], &entry))
+      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
+    HeapUnlock(heaps[i]);
+  }
+  return total;
+}
+
+// What a host does to read the plug-in's name and setting: load it, create
+// an object, call it early- and late-bound, release it and let it go.
+bool LoadUseAndUnload() {
+  HMODULE module = LoadLibraryW(SELVANE_DLL_PATH);
+  if (!module) return false;
+  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  using CanUnload = HRESULT(STDAPICALLTYPE*)();
+  auto getClassObject = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+  auto canUnload = reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
+  bool ok = getClassObject && canUnload;
+  if (ok) {
+    ComPtr<IClassFactory> factory;
+    ComPtr<_clsOutputDriver> driver;
+    ok = SUCCEEDED(getClassObject(CLSID_clsOutputDriver, IID_IClassFactory, &factory)) &&
+         SUCCEEDED(factory->CreateInstance(nullptr, IID__clsOutputDriver, &driver));
+    if (ok) {
+      BSTR title = SysAllocString(L"Selvane Unload Cycles"), file = SysAllocString(L"Selvane.out.dll"), name = nullptr;
+      VARIANT_BOOL r;
+      ok = SUCCEEDED(driver->Init(&title, &file, &r)) && SUCCEEDED(driver->PluginName(&name));
+      LPOLESTR method = const_cast<LPOLESTR>(L"SetChannel");
+      DISPID id = 0;
+      ok = ok && SUCCEEDED(driver->GetIDsOfNames(IID_NULL, &method, 1, LOCALE_USER_DEFAULT, &id));
+      SysFreeString(title);
+      SysFreeString(file);
+      SysFreeString(name);
+    }
+    driver.Reset();
+    factory.Reset();
+    ok = ok && canUnload() == S_OK;
+  }
+  FreeLibrary(module);
+  return ok && GetModuleHandleW(L"Selvane.out.dll") == nullptr;
+}
+
+}  // namespace
+
+// A host that loads the plug-in to read its name and setting, releases it and
+// lets it go, again and again, must not run out of TLS slots or heap.
+TEST(UnloadTest, LoadUnloadCyclesLeakNoTlsSlotAndLittleHeap) {
+  ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  ASSERT_EQ(GetModuleHandleW(L"Selvane.out.dll"), nullptr) << "the library must not be loaded yet";
+  for (int i = 0; i < 20; ++i) ASSERT_TRUE(LoadUseAndUnload()) << "warm-up cycle " << i;
+  const DWORD slotBefore = LowestFreeTlsSlot();
+  const SIZE_T heapBefore = HeapBytesInUse();
+  for (int i = 0; i < 1000; ++i) ASSERT_TRUE(LoadUseAndUnload()) << "cycle " << i;
+  const DWORD slotAfter = LowestFreeTlsSlot();
+  const SIZE_T heapAfter = HeapBytesInUse();
+  std::printf("1000 load/unload cycles: lowest free TLS slot %lu -> %lu, heap in use %lu -> %lu bytes\n",
+              static_cast<unsigned long>(slotBefore), static_cast<unsigned long>(slotAfter),
+              static_cast<unsigned long>(heapBefore), static_cast<unsigned long>(heapAfter));
+  EXPECT_EQ(slotAfter, slotBefore) << "TLS slots leaked";
+  EXPECT_LT(static_cast<long long>(heapAfter) - static_cast<long long>(heapBefore), 64 * 1024) << "heap leaked";
+  CoUninitialize();
+}
+
+// Calling one object from two threads is a host's error, but its reference
+// count must stay right all the same, as every COM object's does.
+TEST(UnloadTest, ReferenceCountSurvivesTwoThreads) {
+  ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
+  HMODULE module = LoadLibraryW(SELVANE_DLL_PATH);
+  ASSERT_NE(module, nullptr);
+  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  auto getClassObject = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
+  ComPtr<IClassFactory> factory;
+  ComPtr<_clsOutputDriver> driver;
+  ASSERT_HRESULT_SUCCEEDED(getClassObject(CLSID_clsOutputDriver, IID_IClassFactory, &factory));
+  ASSERT_HRESULT_SUCCEEDED(factory->CreateInstance(nullptr, IID__clsOutputDriver, &driver));
+  struct Hammer {
+    _clsOutputDriver* object;
+    HANDLE start;
+    static DWORD WINAPI Run(LPVOID p) {
+      auto* h = static_cast<Hammer*>(p);
+      WaitForSingleObject(h->start, INFINITE);
+      for (int i = 0; i < 200000; ++i) {
+        h->object->AddRef();
+        h->object->Release();
+      }
+      return 0;
+    }
+  };
+  HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+  Hammer hammer{driver.Get(), start};
+  HANDLE threads[2] = {CreateThread(nullptr, 0, &Hammer::Run, &hammer, 0, nullptr),
+                       CreateThread(nullptr, 0, &Hammer::Run, &hammer, 0, nullptr)};
+  ASSERT_TRUE(threads[0] && threads[1]);
+  SetEvent(start);
+  ASSERT_EQ(WaitForMultipleObjects(2, threads, TRUE, 120000), WAIT_OBJECT_0);
+  CloseHandle(threads[0]);
+  CloseHandle(threads[1]);
+  CloseHandle(start);
+  EXPECT_EQ(driver->AddRef(), 2u) << "the count drifted";
+  EXPECT_EQ(driver->Release(), 1u);
+  BSTR name = nullptr;
+  EXPECT_EQ(driver->PluginName(&name), S_OK);
+  SysFreeString(name);
+  driver.Reset();
+  factory.Reset();
+  FreeLibrary(module);
+  CoUninitialize();
+}

@@ -3,11 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "frm_main.h"
 #include "message_pump.h"
 #include "mod_main.h"
 #include "vendor_double_client.h"
+#include "vendor_library_loader.h"
 
 #ifndef SELVANE_DOUBLES_DIR
 #error "SELVANE_DOUBLES_DIR must name the folder of the vendor doubles"
@@ -91,4 +94,51 @@ TEST_F(VendorFaultTest, LibraryWithoutItsEntryPointPausesAndIsNotKeptLoaded) {
   VendorDoubleClient dmx120(L"DMX120.dll");
   ASSERT_TRUE(dmx120.Loaded());
   EXPECT_TRUE(PumpUntil([&] { return dmx120.FrameCount() >= 1; }, 2000));
+}
+
+namespace {
+
+// The loader of Windows 7 without KB2533623: it refuses the search flags.
+struct LoaderWithoutSearchFlags {
+  static inline std::vector<std::pair<std::wstring, DWORD>> calls;
+  static HMODULE WINAPI Load(LPCWSTR name, HANDLE file, DWORD flags) {
+    calls.emplace_back(name, flags);
+    if (flags & 0xFFFFFF00u) {  // LOAD_LIBRARY_SEARCH_*
+      SetLastError(ERROR_INVALID_PARAMETER);
+      return nullptr;
+    }
+    return LoadLibraryExW(name, file, flags);
+  }
+};
+
+bool IsFullPath(const std::wstring& name) { return name.size() > 3 && name[1] == L':' && name[2] == L'\\'; }
+
+}  // namespace
+
+TEST_F(VendorFaultTest, WithoutTheSearchFlagsLibrariesLoadByFullPathOnly) {
+  auto& calls = LoaderWithoutSearchFlags::calls;
+  Place(L"DMX60.dll", L"DMX60.dll");
+  calls.clear();
+  HMODULE loaded = selvane::LoadVendorLibrary(L"DMX60.dll", &LoaderWithoutSearchFlags::Load);
+  ASSERT_NE(loaded, nullptr) << "the library beside the plug-in loads without the search flags";
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.back().first, OwnFolder() + L"DMX60.dll");
+  EXPECT_EQ(calls.back().second, static_cast<DWORD>(LOAD_WITH_ALTERED_SEARCH_PATH));
+  FreeLibrary(loaded);
+
+  // Nowhere to be found: every place is tried by full path, the system folder
+  // last, and never by bare name (the current directory, PATH).
+  calls.clear();
+  EXPECT_EQ(selvane::LoadVendorLibrary(L"NoSuchVendor.dll", &LoaderWithoutSearchFlags::Load), nullptr);
+  wchar_t system[MAX_PATH];
+  GetSystemDirectoryW(system, MAX_PATH);
+  std::vector<std::wstring> withoutFlags;
+  for (const auto& [name, flags] : calls) {
+    if (flags & 0xFFFFFF00u) continue;  // refused
+    EXPECT_TRUE(IsFullPath(name)) << "loaded by bare name: " << std::string(name.begin(), name.end());
+    withoutFlags.push_back(name);
+  }
+  ASSERT_EQ(withoutFlags.size(), 3u) << "own folder, application folder, system folder";
+  EXPECT_EQ(withoutFlags.front(), OwnFolder() + L"NoSuchVendor.dll");
+  EXPECT_EQ(withoutFlags.back(), std::wstring(system) + L"\\NoSuchVendor.dll");
 }

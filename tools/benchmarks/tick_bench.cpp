@@ -17,16 +17,34 @@
 #include "no_op_vendor.h"
 #include "transmit_tick.h"
 #include "vendor_binding.h"
+#include "vendor_call_guard.h"
 #include "vendor_double_client.h"
 
 namespace {
 
-double NsPerTick(selvane::VendorPort& vendor, int32_t selector, int ticks) {
+// The same no-op vendor as stdcall entry points, called as the plug-in calls
+// its bindings: through the stack-checking thunk, the tick under the
+// exception guard.
+uint32_t __stdcall NoOpOutDmx(uint32_t, uint32_t) { return 1; }
+
+struct GuardedNoOpVendor final : selvane::VendorPort {
+  bool Call(uint32_t a, uint32_t b, uint32_t& r) {
+    return selvane::CallStdcall2(reinterpret_cast<const void*>(&NoOpOutDmx), a, b, r);
+  }
+  bool OutDmx60(uint8_t i, uint8_t l, uint32_t& r) override { return Call(i, l, r); }
+  bool OutDmx120(uint8_t i, uint8_t l, uint32_t& r) override { return Call(i, l, r); }
+  bool SetLevel510(const uint8_t* p, int32_t n, uint32_t& r) override {
+    return Call(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)), static_cast<uint32_t>(n), r);
+  }
+};
+
+double NsPerTick(selvane::VendorPort& vendor, int32_t selector, int ticks, bool guarded = false) {
   selvane::DriverState state{};
   state.ChannelCount = selector;
   return BenchNsPerCall(ticks, [&](int) {
     state.OutputActive = -1;
-    selvane::RunTick(state, vendor);
+    if (guarded) selvane::RunGuardedTick(state, vendor);
+    else selvane::RunTick(state, vendor);
   });
 }
 
@@ -39,6 +57,13 @@ int main(int argc, char** argv) {
   BenchRow("tick DMX-60, in-process no-op vendor", NsPerTick(noOp, 64, 20000), "ns/tick");
   BenchRow("tick DMX-120, in-process no-op vendor", NsPerTick(noOp, 120, 20000), "ns/tick");
   BenchRow("tick DMX-510USB, in-process no-op vendor", NsPerTick(noOp, 510, 20000), "ns/tick");
+  GuardedNoOpVendor guardedNoOp;
+  const double plain120 = NsPerTick(noOp, 120, 20000);
+  const double guarded120 = NsPerTick(guardedNoOp, 120, 20000, true);
+  BenchRow("tick DMX-60, no-op vendor, guarded calls", NsPerTick(guardedNoOp, 64, 20000, true), "ns/tick");
+  BenchRow("tick DMX-120, no-op vendor, guarded calls", guarded120, "ns/tick");
+  BenchRow("tick DMX-510USB, no-op vendor, guarded calls", NsPerTick(guardedNoOp, 510, 20000, true), "ns/tick");
+  BenchRow("guard cost, DMX-120 tick guarded / plain", guarded120 / plain120, "x");
 
   VendorDoubleClient dmx60(L"DMX60.dll"), dmx120(L"DMX120.dll"), dmx510(L"DMX510.dll");
   if (!dmx60.Loaded() || !dmx120.Loaded() || !dmx510.Loaded()) {
@@ -49,10 +74,10 @@ int main(int argc, char** argv) {
     d->Reset();
     d->SetLogging(false);
   }
-  selvane::VendorPort& bound = selvane::ProcessVendorPort();
-  BenchRow("tick DMX-60, bound vendor double DLL", NsPerTick(bound, 64, 5000), "ns/tick");
-  BenchRow("tick DMX-120, bound vendor double DLL", NsPerTick(bound, 120, 5000), "ns/tick");
-  BenchRow("tick DMX-510USB, bound vendor double DLL", NsPerTick(bound, 510, 5000), "ns/tick");
+  selvane::VendorPort& bound = selvane::ProcessVendorBindings();
+  BenchRow("tick DMX-60, bound vendor double DLL", NsPerTick(bound, 64, 5000, true), "ns/tick");
+  BenchRow("tick DMX-120, bound vendor double DLL", NsPerTick(bound, 120, 5000, true), "ns/tick");
+  BenchRow("tick DMX-510USB, bound vendor double DLL", NsPerTick(bound, 510, 5000, true), "ns/tick");
 
   // Allocations: 1000 ticks of each interface through the real bindings. Every
   // operator new of this program (the core is linked in) counts; the vendor
@@ -65,7 +90,7 @@ int main(int argc, char** argv) {
       for (int i = 0; i < 1000; ++i) {
         state.ChannelCount = selector;
         state.OutputActive = -1;
-        selvane::RunTick(state, bound);
+        selvane::RunGuardedTick(state, bound);
       }
     CountAllocations(false);
     BenchRow("heap allocations per tick (3000 ticks)", AllocationCount() / 3000.0, "allocs");

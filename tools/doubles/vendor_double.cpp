@@ -24,6 +24,16 @@ struct DoubleState {
   int32_t frames = 0;
   double ticksPerMs = 0;
   uint8_t lastFrame[510] = {};  // the levels most recently received, by channel index
+  // Misbehaviour of a real maker's library, at one channel index (or SetLevel).
+  int32_t behaviour = VENDOR_DOUBLE_BEHAVE_WELL;
+  int32_t behaviourIndex = 0;
+  int32_t behaviourMs = 0;
+  // Calls in progress on any thread, the most seen at once, and the range of
+  // stack pointers that calls started with.
+  int32_t depth = 0;
+  int32_t maxDepth = 0;
+  uintptr_t lowestStack = UINTPTR_MAX;
+  uintptr_t highestStack = 0;
 };
 
 DoubleState* g = nullptr;
@@ -35,6 +45,10 @@ double NowMs() {
 }
 
 void ResetLocked() {
+  g->behaviour = VENDOR_DOUBLE_BEHAVE_WELL;
+  g->depth = g->maxDepth = 0;
+  g->lowestStack = UINTPTR_MAX;
+  g->highestStack = 0;
   g->log.clear();
   for (auto& r : g->results) r = INT32_MIN;  // "use the default"
   g->defaultResult = 1;
@@ -51,6 +65,50 @@ int32_t ResultFor(int32_t index) {
   if (index >= 0 && index < 512 && g->results[index] != INT32_MIN) return g->results[index];
   return g->defaultResult;
 }
+
+// What a maker's library may do inside its call: keep the interface's
+// window alive by pumping messages, tell the user with a message box, or fault.
+void Misbehave(int32_t behaviour, int32_t ms) {
+  switch (behaviour) {
+    case VENDOR_DOUBLE_PUMP_MESSAGES: {
+      const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
+      while (GetTickCount64() < end) {
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+          TranslateMessage(&msg);
+          DispatchMessageW(&msg);
+        }
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
+      }
+      break;
+    }
+    case VENDOR_DOUBLE_MESSAGE_BOX:
+      MessageBoxW(nullptr, L"Interface nicht gefunden", VENDOR_DOUBLE_MESSAGE_BOX_TITLE, MB_OK);
+      break;
+    case VENDOR_DOUBLE_WRITE_NULL:
+      *static_cast<volatile int32_t*>(nullptr) = 1;
+      break;
+  }
+}
+
+struct CallDepth {
+  explicit CallDepth(uintptr_t stack) {
+    EnterCriticalSection(&g->lock);
+    if (++g->depth > g->maxDepth) g->maxDepth = g->depth;
+    if (stack < g->lowestStack) g->lowestStack = stack;
+    if (stack > g->highestStack) g->highestStack = stack;
+    behaviour = g->behaviour;
+    index = g->behaviourIndex;
+    ms = g->behaviourMs;
+    LeaveCriticalSection(&g->lock);
+  }
+  ~CallDepth() {
+    EnterCriticalSection(&g->lock);
+    --g->depth;
+    LeaveCriticalSection(&g->lock);
+  }
+  int32_t behaviour, index, ms;
+};
 
 // `frameChannels`: nonzero when this call completes a frame of that many channels.
 int32_t Record(VendorDoubleCall call, bool startsFrame, int frameChannels) {
@@ -73,6 +131,7 @@ extern "C" {
 
 #ifdef VENDOR_DOUBLE_SETLEVEL
 int32_t __stdcall SetLevel(const uint8_t* buffer, int32_t count) {
+  CallDepth depth(reinterpret_cast<uintptr_t>(__builtin_frame_address(0)));
   VendorDoubleCall call{};
   call.threadId = GetCurrentThreadId();
   call.index = -1;
@@ -88,19 +147,39 @@ int32_t __stdcall SetLevel(const uint8_t* buffer, int32_t count) {
     std::memcpy(g->lastFrame, buffer, sizeof g->lastFrame);
     LeaveCriticalSection(&g->lock);
   }
-  return Record(call, true, count < 0 ? 0 : (count > 510 ? 510 : count));
+  const int32_t result = Record(call, true, count < 0 ? 0 : (count > 510 ? 510 : count));
+  Misbehave(depth.behaviour, depth.ms);
+  return result;
 }
 #else
 int32_t __stdcall OutDMX(uint8_t index, uint8_t level) {
+  CallDepth depth(reinterpret_cast<uintptr_t>(__builtin_frame_address(0)));
   VendorDoubleCall call{};
   call.threadId = GetCurrentThreadId();
   call.index = index;
   call.level = level;
   // The clock is what makes a logged call costly; the benchmark turns logging off.
   if (g->logging || VirtualViewActive()) call.timeMs = NowMs();
-  return Record(call, index == 0, index == VENDOR_DOUBLE_CHANNELS - 1 ? VENDOR_DOUBLE_CHANNELS : 0);
+  const int32_t result = Record(call, index == 0, index == VENDOR_DOUBLE_CHANNELS - 1 ? VENDOR_DOUBLE_CHANNELS : 0);
+  if (depth.index == index) Misbehave(depth.behaviour, depth.ms);
+  return result;
 }
 #endif
+
+void __stdcall VendorDouble_SetBehaviour(int32_t behaviour, int32_t index, int32_t milliseconds) {
+  EnterCriticalSection(&g->lock);
+  g->behaviour = behaviour;
+  g->behaviourIndex = index;
+  g->behaviourMs = milliseconds;
+  LeaveCriticalSection(&g->lock);
+}
+
+void __stdcall VendorDouble_Nesting(int32_t* maxDepth, int32_t* stackSpan) {
+  EnterCriticalSection(&g->lock);
+  *maxDepth = g->maxDepth;
+  *stackSpan = g->highestStack >= g->lowestStack ? static_cast<int32_t>(g->highestStack - g->lowestStack) : 0;
+  LeaveCriticalSection(&g->lock);
+}
 
 void __stdcall VendorDouble_Reset() {
   EnterCriticalSection(&g->lock);

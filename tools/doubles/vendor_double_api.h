@@ -16,6 +16,13 @@ struct VendorDoubleCall {
   uint32_t levelSum;      // SetLevel: sum of the 510 bytes at `address`
 };
 
+// How the double misbehaves inside its call, as maker's libraries do.
+#define VENDOR_DOUBLE_BEHAVE_WELL 0
+#define VENDOR_DOUBLE_PUMP_MESSAGES 1  // pumps the thread's messages for a while
+#define VENDOR_DOUBLE_MESSAGE_BOX 2    // shows a message box until someone closes it
+#define VENDOR_DOUBLE_WRITE_NULL 3     // writes through a null pointer
+#define VENDOR_DOUBLE_MESSAGE_BOX_TITLE L"Selvane Vendor Double"
+
 extern "C" {
 // Clears the log, the results, the delay and the counters; logging is on again.
 typedef void(__stdcall* VendorDouble_Reset_t)();
@@ -34,4 +41,10 @@ typedef int32_t(__stdcall* VendorDouble_FrameCount_t)();
 typedef int32_t(__stdcall* VendorDouble_GetCall_t)(int32_t n, VendorDoubleCall* call);
 // Copies the 510 levels most recently received (by channel index) to `levels510`.
 typedef void(__stdcall* VendorDouble_LastFrame_t)(uint8_t* levels510);
+// From now on, the call for channel `index` (OutDMX) or every call (SetLevel)
+// misbehaves as `behaviour` says, pumping for `milliseconds` where it pumps.
+typedef void(__stdcall* VendorDouble_SetBehaviour_t)(int32_t behaviour, int32_t index, int32_t milliseconds);
+// The most calls ever in progress at once, and how far apart (bytes) the
+// stack pointers were that calls started with, since the last Reset.
+typedef void(__stdcall* VendorDouble_Nesting_t)(int32_t* maxDepth, int32_t* stackSpan);
 }

@@ -24,6 +24,8 @@ class VendorDoubleClient {
     Bind(frameCount_, "VendorDouble_FrameCount");
     Bind(getCall_, "VendorDouble_GetCall");
     Bind(lastFrame_, "VendorDouble_LastFrame");
+    Bind(behaviour_, "VendorDouble_SetBehaviour");
+    Bind(nesting_, "VendorDouble_Nesting");
   }
   ~VendorDoubleClient() {
     if (module_) FreeLibrary(module_);
@@ -47,6 +49,16 @@ class VendorDoubleClient {
   void SetDelayMs(int32_t ms) { delay_(ms); }
   void SetLogging(bool on) { logging_(on ? 1 : 0); }
   int32_t CallCount() { return callCount_(); }
+  void SetBehaviour(int32_t behaviour, int32_t index = 0, int32_t ms = 0) { behaviour_(behaviour, index, ms); }
+  struct Nesting {
+    int32_t maxDepth;
+    int32_t stackSpan;
+  };
+  Nesting NestingSeen() {
+    Nesting n{};
+    nesting_(&n.maxDepth, &n.stackSpan);
+    return n;
+  }
   int32_t FrameCount() { return frameCount_(); }
   std::vector<uint8_t> LastFrame() {
     std::vector<uint8_t> levels(510);
@@ -76,6 +88,8 @@ class VendorDoubleClient {
   VendorDouble_FrameCount_t frameCount_ = nullptr;
   VendorDouble_GetCall_t getCall_ = nullptr;
   VendorDouble_LastFrame_t lastFrame_ = nullptr;
+  VendorDouble_SetBehaviour_t behaviour_ = nullptr;
+  VendorDouble_Nesting_t nesting_ = nullptr;
 };
 
 // Frame start times (ms) of per-channel calls: a frame starts at index 0.

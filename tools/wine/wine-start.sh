@@ -9,17 +9,7 @@ log="$SELVANE_WINE_STATE/wine.log"
 
 if [ ! -f "$WINEPREFIX/system.reg" ] || [ ! -f "$WINEPREFIX/.selvane-ready" ]; then
   echo "[wine] creating private 32-bit prefix $WINEPREFIX"
-  rm -rf "$WINEPREFIX"
-  wineboot -i </dev/null >>"$log" 2>&1
-  # Every window, dialogs included, works without an X display.
-  wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >>"$log" 2>&1
-  # Under Xvfb there is no window manager: let Wine place windows itself.
-  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >>"$log" 2>&1
-  mkdir -p "$WINEPREFIX/drive_c/windows/Fonts"
-  if [ -f /usr/share/wine/fonts/tahoma.ttf ]; then
-    cp /usr/share/wine/fonts/tahoma*.ttf "$WINEPREFIX/drive_c/windows/Fonts/" 2>/dev/null || true
-  fi
-  wineserver -w </dev/null >>"$log" 2>&1 || true
+  bash "$here/wine-template.sh" "$WINEPREFIX" >>"$log" 2>&1 || { tail -5 "$log"; exit 1; }
   touch "$WINEPREFIX/.selvane-ready"
 fi
 
