@@ -60,6 +60,7 @@ _SelvaneRunGuarded:
     movl  $1, %eax
     jmp   1f
 _SelvaneGuardResume:
+    cld
     xorl  %eax, %eax
 1:
     movl  0(%esp), %ecx

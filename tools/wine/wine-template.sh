@@ -15,6 +15,7 @@ make_template() {
   local tmp="$template.making.$$"
   rm -rf "$tmp"
   echo "[wine] making the prefix template $template (once per machine; minutes under emulation)"
+  # Wine's own exit codes say little here; what the prefix holds afterwards decides.
   (
     export WINEPREFIX="$tmp" WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     unset DISPLAY
@@ -23,9 +24,11 @@ make_template() {
     wine reg add 'HKCU\Software\Wine\Drivers' /v Graphics /d null /f </dev/null >/dev/null 2>&1
     # Under Xvfb there is no window manager: let Wine place windows itself.
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
-    wineserver -w </dev/null >/dev/null 2>&1 || true
-  )
-  if [ ! -f "$tmp/system.reg" ] || ! grep -q 'Graphics"="null"' "$tmp/user.reg"; then
+    wineserver -k </dev/null >/dev/null 2>&1
+    wineserver -w </dev/null >/dev/null 2>&1
+  ) || true
+  if [ ! -f "$tmp/system.reg" ] || ! grep -q '"Graphics"="null"' "$tmp/user.reg" 2>/dev/null ||
+     [ ! -f "$tmp/drive_c/windows/system32/kernel32.dll" ]; then
     echo "[wine] making the prefix template failed: see 'WINEPREFIX=$tmp wineboot -i'" >&2
     return 1
   fi
@@ -38,7 +41,8 @@ make_template() {
 # One maker at a time; the others wait for it.
 exec 9>"$cache/.wineprefix.lock"
 flock 9
-[ -f "$template/.selvane-template" ] || make_template
+# Under emulation Wine's set-up now and then loses a process; one more try.
+[ -f "$template/.selvane-template" ] || make_template || make_template
 flock -u 9
 
 rm -rf "$target"
