@@ -15,6 +15,7 @@
 #include "frame_summary.h"
 #include "host_options.h"
 #include "scene.h"
+#include "selvane_version.h"
 
 using Microsoft::WRL::ComPtr;
 using namespace selvane::host;
@@ -371,6 +372,10 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (parsed.options.help) {
     std::printf("%s", HostUsage());
+    return 0;
+  }
+  if (parsed.options.version) {
+    std::printf("selvane-host %s\n", SELVANE_VERSION_TEXT);
     return 0;
   }
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return Fail(kExitPlugin, "COM is not available");
