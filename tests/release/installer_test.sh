@@ -1,20 +1,20 @@
 #!/usr/bin/env bash
 # The release installer under Wine's msiexec, as a Windows user would use it,
 # each mode in a fresh private prefix of its own.
-#   installer_test.sh user|machine <msi> <stage dir> <doubles dir> <test dir>
+#   installer_test.sh user|machine <msi> <stage dir> <doubles dir> <test dir> [<prefix template dir>]
 #       install (/qn) per user, or per machine with ALLUSERS=1: the files are in
 #       place, the COM keys equal what regsvr32 writes for the same scope, a
 #       fresh selvane-host creates the plug-in by ProgID and drives the virtual
 #       interface; uninstall (/x) removes every file and key, the stored
 #       setting stays.
-#   installer_test.sh upgrade <msi> <stage dir> <doubles dir> <test dir>
+#   installer_test.sh upgrade <msi> <stage dir> <doubles dir> <test dir> [<prefix template dir>]
 #       a 2.11 package built from the same files into the host's own folder
 #       (INSTALLDIR), then this one: one product left, setting kept; going
 #       back to the older package is refused.
 set -uo pipefail
 mode=$1 msi=$(realpath "$2") stage=$(realpath "$3") doubles=$(realpath "$4")
 here="$(cd "$(dirname "$0")" && pwd)"
-. "$here/wine-installer-lib.sh" "$5"
+. "$here/wine-installer-lib.sh" "$5" "${6:-}"
 
 version=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" { print $2 }')
 product=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')

@@ -18,10 +18,12 @@ for f in "${shipped[@]}"; do
   [ -f "$a/$f" ] || fail "$f was not built"
   cmp -s "$a/$f" "$b/$f" && continue
   case "$f" in
-    *.msi) (cd "$a" && msidump -d "$a/msi-tables" "$f" >/dev/null 2>&1); (cd "$b" && msidump -d "$b/msi-tables" "$f" >/dev/null 2>&1)
-           diff -r "$a/msi-tables" "$b/msi-tables" | head -20
-           msiinfo suminfo "$a/$f" >"$a/suminfo.txt"; msiinfo suminfo "$b/$f" >"$b/suminfo.txt"
-           diff "$a/suminfo.txt" "$b/suminfo.txt" ;;
+    *.msi) tables=$(mktemp -d)
+           mkdir -p "$tables/a" "$tables/b"
+           msidump -d "$tables/a" "$a/$f" >/dev/null 2>&1; msidump -d "$tables/b" "$b/$f" >/dev/null 2>&1
+           diff -r "$tables/a" "$tables/b" | head -20
+           diff <(msiinfo suminfo "$a/$f") <(msiinfo suminfo "$b/$f")
+           rm -rf "$tables" ;;
     *.zip) diff <(unzip -Zv "$a/$f") <(unzip -Zv "$b/$f") | head -20 ;;
     *) cmp -l "$a/$f" "$b/$f" | head -5 ;;
   esac

@@ -62,11 +62,24 @@ say "release build 2 of 2 in ${b#$root/} (in the background)"
 nice -n 19 bash "$b/tools/release.sh" "${release_args[@]}" >"$work/release-b.log" 2>&1 &
 build_b=$!
 
-for mode in user machine upgrade; do
-  say "installer: $mode"
-  bash "$here/installer_test.sh" "$mode" "$msi" "$stage" "$doubles" "$work/wine-$mode" 2>&1 | sed 's/^/  /'
-  record "installer.$mode" "${PIPESTATUS[0]}"
-done
+# One new prefix, copied fresh for each installer test.
+say "a new Wine prefix for the installer tests"
+template=$work/wine-template
+mkdir -p "$template"
+if bash tests/wine/wine-start.sh "$template" >"$work/wine-template.log" 2>&1; then
+  bash tests/wine/wine-stop.sh "$template" >/dev/null
+  for mode in user machine upgrade; do
+    say "installer: $mode"
+    bash "$here/installer_test.sh" "$mode" "$msi" "$stage" "$doubles" "$work/wine-$mode" "$template" 2>&1 \
+      | sed 's/^/  /'
+    record "installer.$mode" "${PIPESTATUS[0]}"
+  done
+else
+  cat "$work/wine-template.log" "$template/wine-state/wine.log" 2>/dev/null | tail -5
+  WINEPREFIX="$template/wineprefix" wineserver -k </dev/null >/dev/null 2>&1
+  say "FAIL: cannot make a Wine prefix"
+  for mode in user machine upgrade; do record "installer.$mode" 1; done
+fi
 
 say "reproducibility: waiting for build 2"
 if wait "$build_b"; then

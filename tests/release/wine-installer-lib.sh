@@ -1,14 +1,24 @@
 #!/usr/bin/env bash
 # Sourced by the installer tests: a fresh private Wine prefix per test, and
 # what the tests read from it (registry exports, files).
-# Usage: . wine-installer-lib.sh <test dir>   (the prefix is <test dir>/wineprefix)
+# Usage: . wine-installer-lib.sh <test dir> [<template dir>]
+#   The prefix is <test dir>/wineprefix: a copy of the unused prefix that
+#   wine-start.sh made in <template dir>, or made anew.
 : "${1:?test dir}"
 release_tests_root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
 test_dir=$1
 rm -rf "$test_dir"
 mkdir -p "$test_dir"
+if [ -n "${2:-}" ]; then
+  [ -f "$2/wineprefix/.selvane-ready" ] || { echo "FAIL: no prefix in $2"; exit 1; }
+  cp -a "$2/wineprefix" "$test_dir/"
+  # Debian's Wine names the server's socket folder in this file: the copy gets its own.
+  rm -f "$test_dir/wineprefix/wineserver"
+fi
+# Ends this prefix's server and every Wine process in it, also after a failed start.
+trap 'bash "$release_tests_root/tests/wine/wine-stop.sh" "$test_dir" >/dev/null
+      WINEPREFIX="$test_dir/wineprefix" wineserver -k </dev/null >/dev/null 2>&1' EXIT
 bash "$release_tests_root/tests/wine/wine-start.sh" "$test_dir" >/dev/null || { echo "FAIL: cannot start Wine in $test_dir"; exit 1; }
-trap 'bash "$release_tests_root/tests/wine/wine-stop.sh" "$test_dir" >/dev/null' EXIT
 . "$release_tests_root/tests/wine/wine-env.sh" "$test_dir"
 
 fail() { echo "FAIL: $*"; exit 1; }
