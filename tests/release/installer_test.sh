@@ -154,7 +154,16 @@ case "$mode" in
     msiexec_run /i "$(win_path "$older")" INSTALLDIR="$plugins" || fail "installing 2.11 returned $?"
     [ -f "$(unix_path "$plugins")/Selvane.out.dll" ] || fail "INSTALLDIR=$plugins was not used"
     winq reg add "$SETTING_KEY" /v ChannelCount /d 64 /f >/dev/null
-    msiexec_run /i "$(win_path "$msi")" INSTALLDIR="$plugins" || fail "upgrading to $version returned $?"
+    # With the optional network feature this time, where the release has it.
+    features=()
+    [ ${#network[@]} -gt 0 ] && features=(ADDLOCAL=ALL)
+    msiexec_run /i "$(win_path "$msi")" INSTALLDIR="$plugins" "${features[@]}" || fail "upgrading to $version returned $?"
+    if [ ${#network[@]} -gt 0 ]; then
+      for f in DMX60.dll DMX120.dll DMX510.dll Selvane.network.ini; do
+        cmp -s "$stage/network/$f" "$(unix_path "$plugins")/$f" || fail "ADDLOCAL=ALL did not put $f beside the plug-in"
+      done
+      echo "  ADDLOCAL=ALL put the network libraries beside the plug-in"
+    fi
     export_hives "$test_dir/upgraded"
     for f in "$test_dir"/upgraded-*.txt; do
       grep -iqF -e "$older_product" -e "$(packed_guid "$older_product")" "$f" && fail "2.11 is still registered ($f)"
