@@ -9,11 +9,12 @@ need=()
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok installed'; }
 
 want=(cmake make g++ clang libclang-rt-14-dev g++-mingw-w64-i686 mingw-w64-tools
-      wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick binutils-mingw-w64-i686 libwine-dev fonts-wine
-      wixl msitools zip unzip)
+      wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick binutils-mingw-w64-i686 libwine-dev fonts-wine)
 if [ "${SELVANE_MINIMAL:-0}" = 1 ]; then
   want=(cmake make g++ g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64 libwine-dev)
 fi
+# The release (tools/release.sh): the installer is built with wixl, checked with msitools.
+[ "${SELVANE_MINIMAL:-0}" = 1 ] || want+=(wixl msitools zip unzip)
 
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
   say "enabling i386 multiarch (needed for 32-bit Wine)"
