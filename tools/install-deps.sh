@@ -14,6 +14,8 @@ want=(cmake make g++ clang libclang-rt-14-dev g++-mingw-w64-i686 mingw-w64-tools
 if [ "${SELVANE_MINIMAL:-0}" = 1 ]; then
   want=(cmake make g++ g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64 libwine-dev locales)
 fi
+# The release (tools/release.sh): the installer is built with wixl, checked with msitools.
+[ "${SELVANE_MINIMAL:-0}" = 1 ] || want+=(wixl msitools zip unzip)
 
 # The native tests check that the settings text does not depend on the
 # locale, under a German one (',' for decimals, '.' for grouping).

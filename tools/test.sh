@@ -29,3 +29,6 @@ step "Windows build (i686 mingw-w64) and tests under Wine"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j"$jobs"
 ctest --preset win32 -j"$jobs"
+
+step "Windows release: two builds compared, the installer under Wine's msiexec"
+bash tests/release/run.sh

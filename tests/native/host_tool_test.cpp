@@ -14,6 +14,8 @@ TEST(HostOptions, DefaultsDriveTheRegisteredPluginWithAChase) {
   EXPECT_EQ(p.options.channels, 509);
   EXPECT_FALSE(p.options.interfaceSelector);
   EXPECT_FALSE(p.options.configure);
+  EXPECT_FALSE(p.options.version);
+  EXPECT_TRUE(ParseHostOptions({"--version"}).options.version);
 }
 
 TEST(HostOptions, EveryOptionIsTaken) {

@@ -41,6 +41,8 @@ ParsedOptions ParseHostOptions(const std::vector<std::string>& args) {
     int64_t n = 0;
     if (arg == "--help" || arg == "-h") {
       o.help = true;
+    } else if (arg == "--version") {
+      o.version = true;
     } else if (arg == "--progid") {
       if (!value(o.progId) || o.progId.empty()) return fail("--progid needs a ProgID");
     } else if (arg == "--title") {
@@ -109,7 +111,8 @@ const char* HostUsage() {
          "  --channels N         channels the scene drives, from 1 (default 509)\n"
          "  --frames-file PATH   where the virtual interface records its frames\n"
          "  --live               live view of the virtual interface\n"
-         "  --zero-after N       the virtual interface answers 0 after N frames\n";
+         "  --zero-after N       the virtual interface answers 0 after N frames\n"
+         "  --version            print the version and exit\n";
 }
 
 }  // namespace selvane::host

@@ -26,6 +26,7 @@ struct HostOptions {
   bool liveView = false;
   std::optional<int32_t> zeroAfterFrames;
   bool help = false;
+  bool version = false;
 };
 
 struct ParsedOptions {

@@ -16,6 +16,7 @@
 #include "host_options.h"
 #include "message_pump.h"
 #include "scene.h"
+#include "selvane_version.h"
 #include "variant_builders.h"
 
 using Microsoft::WRL::ComPtr;
@@ -349,6 +350,10 @@ int wmain(int argc, wchar_t** argv) {
   }
   if (parsed.options.help) {
     std::printf("%s", HostUsage());
+    return 0;
+  }
+  if (parsed.options.version) {
+    std::printf("selvane-host %s\n", SELVANE_VERSION_TEXT);
     return 0;
   }
   if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return Fail(kExitPlugin, "COM is not available");

@@ -1,0 +1,183 @@
+#!/usr/bin/env bash
+# The release installer under Wine's msiexec, as a Windows user would use it,
+# each mode in a fresh private prefix of its own.
+#   installer_test.sh user|machine <msi> <stage dir> <doubles dir> <test dir> [<prefix template dir>]
+#       install (/qn) per user, or per machine with ALLUSERS=1: the files are in
+#       place, the COM keys equal what regsvr32 writes for the same scope, a
+#       fresh selvane-host creates the plug-in by ProgID and drives the virtual
+#       interface; uninstall (/x) removes every file and key, the stored
+#       setting stays.
+#   installer_test.sh upgrade <msi> <stage dir> <doubles dir> <test dir> [<prefix template dir>]
+#       a 2.11 package built from the same files into the host's own folder
+#       (INSTALLDIR), then this one: one product left, setting kept; going
+#       back to the older package is refused.
+set -uo pipefail
+mode=$1 msi=$(realpath "$2") stage=$(realpath "$3") doubles=$(realpath "$4")
+here="$(cd "$(dirname "$0")" && pwd)"
+. "$here/wine-installer-lib.sh" "$5" "${6:-}"
+
+version=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductVersion" { print $2 }')
+product=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
+upgrade=$(msiinfo export "$msi" Property | tr -d '\r' | awk -F'\t' '$1 == "UpgradeCode" { print $2 }')
+[ -n "$version" ] && [ -n "$product" ] || fail "cannot read $msi"
+installed_files=$(msiinfo export "$msi" File | awk -F'\t' 'NR > 3 { print $3 }')
+local_appdata=$(winq cmd /c echo %LOCALAPPDATA%)
+program_files=$(winq cmd /c echo %ProgramFiles%)
+
+# Every trace the package could leave: our names, GUIDs and its codes as stored.
+traces() {
+  local g
+  echo Selvane
+  for g in "$CLSID" "$LIBID" "$IID" "$product" "$upgrade" \
+           $(msiinfo export "$msi" Component | awk -F'\t' 'NR > 3 { print $2 }'); do
+    echo "${g//[\{\}]/}"
+    packed_guid "$g"
+  done
+}
+
+# The virtual interfaces beside a host of our own: the plug-in finds them in
+# the host's folder, and the install folder stays exactly as installed.
+host_dir=$test_dir/host
+mkdir -p "$host_dir"
+cp "$doubles"/DMX60.dll "$doubles"/DMX120.dll "$doubles"/DMX510.dll "$host_dir/"
+
+# install <scope: user|machine> <install dir (Windows)> msiexec-args...
+install_and_check() {
+  local scope=$1 dir=$2 classes other
+  shift 2
+  if [ "$scope" = user ]; then classes='HKCU\Software\Classes' other='HKLM\Software\Classes'
+  else classes='HKLM\Software\Classes' other='HKCU\Software\Classes'; fi
+
+  # What regsvr32 writes for the same file at the same path and scope.
+  local udir created=''
+  udir=$(unix_path "$dir")
+  [ -d "$(dirname "$udir")" ] || created=$(dirname "$udir")
+  mkdir -p "$udir"
+  cp "$stage/Selvane.out.dll" "$udir/"
+  local reg=()
+  [ "$scope" = user ] && reg=(/n /i:user)
+  wine regsvr32 /s "${reg[@]}" "$dir\\Selvane.out.dll" </dev/null >/dev/null 2>&1 || fail "regsvr32 $scope returned $?"
+  export_com_keys "$classes" "$test_dir/regsvr32-keys.txt"
+  wine regsvr32 /s /u "${reg[@]}" "$dir\\Selvane.out.dll" </dev/null >/dev/null 2>&1 || fail "regsvr32 /u returned $?"
+  rm -rf "$udir" ${created:+"$created"}
+  grep -q '(missing)' "$test_dir/regsvr32-keys.txt" && fail "regsvr32 wrote no full registration: $(cat "$test_dir/regsvr32-keys.txt")"
+
+  export_hives "$test_dir/before"
+  list_files "$test_dir/files-before.txt"
+
+  msiexec_run /i "$(win_path "$msi")" "$@" || fail "msiexec /i $* returned $? (1603 shows as 67)"
+  local f
+  for f in Selvane.out.dll selvane-host.exe LIESMICH.txt; do
+    cmp -s "$stage/$f" "$udir/$f" || fail "$dir\\$f is missing or not the released file"
+  done
+  for f in DMX60.dll DMX120.dll DMX510.dll Selvane.network.ini; do
+    [ ! -e "$udir/$f" ] || fail "$f installed although the network feature is off by default"
+  done
+  echo "  installed $version into $dir"
+
+  export_com_keys "$classes" "$test_dir/msi-keys.txt"
+  diff -u "$test_dir/regsvr32-keys.txt" "$test_dir/msi-keys.txt" >"$test_dir/keys.diff" \
+    || { head -40 "$test_dir/keys.diff"; fail "the installed COM keys differ from what regsvr32 writes ($scope)"; }
+  export_com_keys "$other" "$test_dir/other-keys.txt"
+  [ "$(grep -vc '(missing)' "$test_dir/other-keys.txt")" = 0 ] || fail "keys written below $other for a $scope install"
+  echo "  COM keys below $classes equal regsvr32's, none below $other"
+
+  cp "$udir/selvane-host.exe" "$host_dir/"
+  run_host "$host_dir" --version
+  [ "$host_output" = "selvane-host $version" ] || fail "selvane-host --version says '$host_output'"
+  run_host "$host_dir" --scene chase --seconds 2
+  echo "$host_output" | sed 's/^/    /'
+  [ "$host_status" -eq 0 ] || fail "selvane-host exit status $host_status"
+  # The stored setting (DMX-120) was read through the installed plug-in.
+  grep -q 'DMX120.dll (virtual)' <<<"$host_output" || fail "the plug-in did not drive the stored DMX-120"
+  local frames
+  frames=$(sed -n 's/.*(virtual): \([0-9]*\) frames.*/\1/p' <<<"$host_output")
+  [ "${frames:-0}" -ge 20 ] || fail "only ${frames:-0} frames in 2 s"
+  if [ "$scope" = user ]; then
+    grep -q 'registered for this user only' <<<"$host_output" || fail "not created from the per-user registration"
+  else
+    grep -q 'registered for this user only' <<<"$host_output" && fail "created per user after a per-machine install"
+  fi
+  echo "  a fresh selvane-host created $PROGID and drove the virtual DMX-120 ($frames frames)"
+}
+
+uninstall_and_check() {
+  local dir=$1 udir f
+  udir=$(unix_path "$dir")
+  msiexec_run /x "$(win_path "$msi")" || fail "msiexec /x returned $?"
+  for f in $installed_files; do
+    [ ! -e "$udir/$f" ] || fail "uninstall left $dir\\$f"
+  done
+  [ ! -e "$udir" ] || fail "uninstall left the folder $dir"
+  list_files "$test_dir/files-after.txt"
+  diff "$test_dir/files-before.txt" "$test_dir/files-after.txt" >/dev/null \
+    || fail "files changed: $(diff "$test_dir/files-before.txt" "$test_dir/files-after.txt" | head -10)"
+
+  export_hives "$test_dir/after"
+  local hive left
+  for hive in HKLM HKCU; do
+    diff "$test_dir/before-$hive.txt" "$test_dir/after-$hive.txt" | grep '^[<>]' >"$test_dir/changed-$hive.txt"
+    # Ours is whatever names the package; anything else Wine changed is shown, not judged.
+    left=$(grep -iF -f <(traces) "$test_dir/changed-$hive.txt" | grep -v 'VB and VBA Program Settings')
+    [ -z "$left" ] || fail "uninstall left or changed in $hive: $(head -10 <<<"$left")"
+    [ -s "$test_dir/changed-$hive.txt" ] \
+      && echo "  (Wine's own changes in $hive: $(wc -l <"$test_dir/changed-$hive.txt") lines, none of ours)"
+  done
+  for f in HKLM HKCU; do
+    grep -iq -F "$(packed_guid "$product")" "$test_dir/after-$f.txt" && fail "the product is still registered in $f"
+  done
+  [ "$(setting_value)" = 120 ] || fail "the stored setting is gone or changed: '$(setting_value)'"
+  echo "  uninstalled: every file and key gone, the stored setting (120) kept"
+}
+
+# The user's setting from an earlier session: the DMX-120.
+winq reg add "$SETTING_KEY" /v ChannelCount /d 120 /f >/dev/null
+
+case "$mode" in
+  user)
+    dir="$local_appdata\\Programs\\Selvane"
+    install_and_check user "$dir"
+    uninstall_and_check "$dir" ;;
+  machine)
+    dir="$program_files\\Selvane"
+    install_and_check machine "$dir" ALLUSERS=1
+    uninstall_and_check "$dir" ;;
+  upgrade)
+    older=$test_dir/Selvane-2.11.msi
+    network=()
+    msiinfo export "$msi" Feature | grep -q '^Network' && network=(--network)
+    bash "$release_tests_root/tools/release/build-msi.sh" "$stage" 2.11 "$older" "${network[@]}" >/dev/null \
+      || fail "cannot build the 2.11 package"
+    older_product=$(msiinfo export "$older" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
+    [ "$older_product" != "$product" ] || fail "2.11 and $version share a product code"
+    plugins='C:\Show\Plugins'
+    msiexec_run /i "$(win_path "$older")" INSTALLDIR="$plugins" || fail "installing 2.11 returned $?"
+    [ -f "$(unix_path "$plugins")/Selvane.out.dll" ] || fail "INSTALLDIR=$plugins was not used"
+    winq reg add "$SETTING_KEY" /v ChannelCount /d 64 /f >/dev/null
+    # With the optional network feature this time, where the release has it.
+    features=()
+    [ ${#network[@]} -gt 0 ] && features=(ADDLOCAL=ALL)
+    msiexec_run /i "$(win_path "$msi")" INSTALLDIR="$plugins" "${features[@]}" || fail "upgrading to $version returned $?"
+    if [ ${#network[@]} -gt 0 ]; then
+      for f in DMX60.dll DMX120.dll DMX510.dll Selvane.network.ini; do
+        cmp -s "$stage/network/$f" "$(unix_path "$plugins")/$f" || fail "ADDLOCAL=ALL did not put $f beside the plug-in"
+      done
+      echo "  ADDLOCAL=ALL put the network libraries beside the plug-in"
+    fi
+    export_hives "$test_dir/upgraded"
+    for f in "$test_dir"/upgraded-*.txt; do
+      grep -iqF -e "$older_product" -e "$(packed_guid "$older_product")" "$f" && fail "2.11 is still registered ($f)"
+    done
+    cat "$test_dir"/upgraded-*.txt | grep -iqF "$(packed_guid "$product")" || fail "$version is not registered"
+    winq reg query "HKCU\\Software\\Classes\\CLSID\\$CLSID\\InprocServer32" | grep -qiF "$plugins\\Selvane.out.dll" \
+      || fail "the class does not point to $plugins\\Selvane.out.dll after the upgrade"
+    winq reg query "HKCU\\Software\\Classes\\TypeLib\\$LIBID\\1.0\\HELPDIR" | grep -qE "REG_SZ[[:space:]]+C:.Show.Plugins$" \
+      || fail "HELPDIR is not $plugins: $(winq reg query "HKCU\\Software\\Classes\\TypeLib\\$LIBID\\1.0\\HELPDIR")"
+    [ "$(setting_value)" = 64 ] || fail "the stored setting did not survive the upgrade: '$(setting_value)'"
+    echo "  2.11 in $plugins replaced by $version: one product, class and type library in place, setting (64) kept"
+    msiexec_run /i "$(win_path "$older")" INSTALLDIR="$plugins" && fail "2.11 installed over $version"
+    cmp -s "$stage/Selvane.out.dll" "$(unix_path "$plugins")/Selvane.out.dll" || fail "the refused downgrade touched the files"
+    echo "  going back to 2.11 is refused" ;;
+  *) fail "unknown mode $mode" ;;
+esac
+exit 0
