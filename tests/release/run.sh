@@ -66,8 +66,8 @@ build_b=$!
 say "a new Wine prefix for the installer tests"
 template=$work/wine-template
 mkdir -p "$template"
-if bash tests/wine/wine-start.sh "$template" >"$work/wine-template.log" 2>&1; then
-  bash tests/wine/wine-stop.sh "$template" >/dev/null
+if bash tools/wine/wine-start.sh "$template" >"$work/wine-template.log" 2>&1; then
+  bash tools/wine/wine-stop.sh "$template" >/dev/null
   for mode in user machine upgrade; do
     say "installer: $mode"
     bash "$here/installer_test.sh" "$mode" "$msi" "$stage" "$doubles" "$work/wine-$mode" "$template" 2>&1 \

@@ -16,10 +16,10 @@ if [ -n "${2:-}" ]; then
   rm -f "$test_dir/wineprefix/wineserver"
 fi
 # Ends this prefix's server and every Wine process in it, also after a failed start.
-trap 'bash "$release_tests_root/tests/wine/wine-stop.sh" "$test_dir" >/dev/null
+trap 'bash "$release_tests_root/tools/wine/wine-stop.sh" "$test_dir" >/dev/null
       WINEPREFIX="$test_dir/wineprefix" wineserver -k </dev/null >/dev/null 2>&1' EXIT
-bash "$release_tests_root/tests/wine/wine-start.sh" "$test_dir" >/dev/null || { echo "FAIL: cannot start Wine in $test_dir"; exit 1; }
-. "$release_tests_root/tests/wine/wine-env.sh" "$test_dir"
+bash "$release_tests_root/tools/wine/wine-start.sh" "$test_dir" >/dev/null || { echo "FAIL: cannot start Wine in $test_dir"; exit 1; }
+. "$release_tests_root/tools/wine/wine-env.sh" "$test_dir"
 
 fail() { echo "FAIL: $*"; exit 1; }
 winq() { wine "$@" </dev/null 2>/dev/null | tr -d '\r'; }
