@@ -41,11 +41,13 @@ for p in "${want[@]}"; do have "$p" || need+=("$p"); done
 [ -d /usr/src/googletest ] || need+=(googletest)
 
 # 32-bit Wine needs a kernel that runs 32-bit programs. Where it cannot (a
-# kernel built without ia32 emulation), they run under qemu's user-mode
-# emulator instead, registered with binfmt_misc: slower, but the same Wine.
+# kernel without IA-32 emulation) and SELVANE_EMULATE_I386=1 asks for it, they
+# run under qemu's user-mode emulator, registered with binfmt_misc: the same
+# Wine, but hours for the Windows tests.
 can_run_i386() { [ -x /lib/ld-linux.so.2 ] && /lib/ld-linux.so.2 --version >/dev/null 2>&1; }
 i386_through_qemu() {
   can_run_i386 && return 0
+  [ "${SELVANE_EMULATE_I386:-0}" = 1 ] || return 0
   if ! have qemu-user-static; then
     say "installing qemu-user-static"
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends qemu-user-static >/dev/null
