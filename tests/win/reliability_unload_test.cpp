@@ -12,6 +12,7 @@
 #include "dispatch_call.h"
 #include "dispids.h"
 #include "message_pump.h"
+#include "plugin_module.h"
 #include "selvane_h.h"
 #include "thread_runner.h"
 #include "vendor_double_client.h"
@@ -232,14 +233,8 @@ TEST(UnloadTest, LoadUnloadCyclesLeakNoTlsSlotAndLittleHeap) {
 // count must stay right all the same, as every COM object's does.
 TEST(UnloadTest, ReferenceCountSurvivesTwoThreads) {
   ASSERT_HRESULT_SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED));
-  HMODULE module = LoadLibraryW(SELVANE_DLL_PATH);
-  ASSERT_NE(module, nullptr);
-  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  auto getClassObject = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-  ComPtr<IClassFactory> factory;
-  ComPtr<_clsOutputDriver> driver;
-  ASSERT_HRESULT_SUCCEEDED(getClassObject(CLSID_clsOutputDriver, IID_IClassFactory, &factory));
-  ASSERT_HRESULT_SUCCEEDED(factory->CreateInstance(nullptr, IID__clsOutputDriver, &driver));
+  ComPtr<_clsOutputDriver> driver = NewDriver();
+  ASSERT_TRUE(driver);
   struct Hammer {
     _clsOutputDriver* object;
     HANDLE start;
@@ -269,7 +264,5 @@ TEST(UnloadTest, ReferenceCountSurvivesTwoThreads) {
   EXPECT_EQ(driver->PluginName(&name), S_OK);
   SysFreeString(name);
   driver.Reset();
-  factory.Reset();
-  FreeLibrary(module);
   CoUninitialize();
 }
