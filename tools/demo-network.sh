@@ -41,7 +41,7 @@ SourceName = Selvane demo
 INI
 say "beside Selvane.out.dll: the network DMX510.dll and this Selvane.network.ini:"
 sed 's/^/         /' "$app/Selvane.network.ini"
-ns_wine regsvr32 /s /n /i:user "$(winepath -w "$app/Selvane.out.dll" 2>/dev/null)" </dev/null >/dev/null 2>&1 ||
+ns_wine regsvr32 /s /n /i:user "$(ns_wine_path "$app/Selvane.out.dll")" </dev/null >/dev/null 2>&1 ||
   { say "registration failed"; exit 1; }
 
 level() { echo $(( ($1 * 37 + 11) % 256 )); }
@@ -59,7 +59,7 @@ sleep 0.3
 recorder_stop
 tr -d '\r' <"$work/host.out"
 echo
-read -r frames longest spanMs < <(awk '$1 == 1 { n++; next } /^[0-9]+$/ && n > 0 { t += $1; if ($1 > max) max = $1 }
+read -r frames longest spanMs < <(awk 'NF == 2 && $1 == 1 { n++; next } NF == 1 && n > 0 { t += $1; if ($1 > max) max = $1 }
   END { print n + 0, max + 0, t + 0 }' "$work/received.show")
 got=($(receiver_levels 1))
 match=0

@@ -16,7 +16,7 @@ app="$work/app"
 cp build/win32/bin/Selvane.out.dll build/win32/network/DMX510.dll build/win32/network/DMX120.dll \
    build/win32/tests-bin/network_bench.exe "$app/"
 printf '[Output]\nProtocol = sACN\nDestination = 127.0.0.1\nUniverse = 1\n' >"$app/Selvane.network.ini"
-bench() { (cd "$app" && ip netns exec "$RECEIVER_NS" wine network_bench.exe "$(winepath -w "$app" 2>/dev/null)" "$@" \
+bench() { (cd "$app" && ip netns exec "$RECEIVER_NS" wine network_bench.exe "$(ns_wine_path "$app")" "$@" \
   </dev/null 2>"$work/bench.err" | tr -d '\r'); }
 
 bench cost
@@ -24,6 +24,6 @@ recorder_start "$work/frames.show" 1
 sent=$(bench frames 1000)
 sleep 0.3
 recorder_stop
-received=$(awk '$1 == 1 { n++ } END { print n + 0 }' "$work/frames.show")
+received=$(awk 'NF == 2 && $1 == 1 { n++ } END { print n + 0 }' "$work/frames.show")
 printf '| %-52s | %12.1f | %-9s |\n' "frames lost at olad, of 1000 sent 10 ms apart" "$((sent - received))" "frames"
 bench latency 100

@@ -38,3 +38,6 @@ ns_wine_stop() {
   kill "$NS_WINESERVER_PID" 2>/dev/null || true
   NS_WINESERVER_PID=
 }
+
+# The Windows path of a Unix path (drive Z:), without starting a Wine program.
+ns_wine_path() { local p=$1; echo "Z:${p//\//\\}"; }

@@ -36,7 +36,7 @@ ns_wine_start "$build"
 app="$work/app"
 cp "$build/bin/Selvane.out.dll" "$build/demo/selvane-host.exe" "$build/network/$lib.dll" "$app/"
 printf '%s' "$ini" >"$app/Selvane.network.ini"
-ns_wine regsvr32 /s /n /i:user "$(winepath -w "$app/Selvane.out.dll" 2>/dev/null)" </dev/null >/dev/null 2>&1 ||
+ns_wine regsvr32 /s /n /i:user "$(ns_wine_path "$app/Selvane.out.dll")" </dev/null >/dev/null 2>&1 ||
   fail "regsvr32 could not register the plug-in in the network prefix"
 
 level() { echo $(( ($1 * 37 + 11) % 256 )); }
@@ -76,8 +76,8 @@ sendErrors=$(sed -n 's/^  frames sent *\([0-9]*\), \([0-9]*\) send errors.*/\2/p
 
 # Every frame the receiver logged, and the longest gap between two of them.
 read -r received longest < <(awk -v u="$universe" '
-  $1 == u { n++; next }
-  /^[0-9]+$/ && n > 0 { if ($1 > max) max = $1 }
+  NF == 2 && $1 == u { n++; next }
+  NF == 1 && n > 0 { if ($1 > max) max = $1 }
   END { print n + 0, max + 0 }' "$work/received.show")
 echo "receiver: $received of $sentFrames frames, longest gap $longest ms"
 [ $((received * 100)) -ge $((sentFrames * 95)) ] || fail "the receiver logged $received of $sentFrames frames (< 95%)"
