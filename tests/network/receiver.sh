@@ -10,8 +10,8 @@
 #   recorder_start <file> <universe>   logs every frame olad receives (ola_recorder's show format)
 #   recorder_stop                      ends the recorder; the file is then complete
 #   guard_udp_dropped                  UDP packets that tried to leave loopback
-# OLA universes: E1.31 universe U is OLA universe U; Art-Net port-address P
-# (Net 0, Sub-Net 0) is OLA universe P.
+# OLA universes: E1.31 universes 1 and 2 are OLA universes 1 and 2; Art-Net
+# port-addresses 3 and 4 (OLA maps Art-Net universe = OLA universe % 16) are 3 and 4.
 
 RECEIVER_NS= RECEIVER_OLAD_PID= RECEIVER_DIR=
 
@@ -61,12 +61,13 @@ subnet = 0
 use_limited_broadcast = false
 use_loopback = true
 CONF
-  # E1.31 universes 1 and 2, Art-Net port-addresses 0 and 1, each into the OLA universe of the same number.
+  # E1.31 universes 1 and 2 and Art-Net port-addresses 3 and 4 (Net 0, Sub-Net 0),
+  # each into the OLA universe of the same number.
   cat >"$conf/ola-port.conf" <<'CONF'
 11-1-I-0 = 1
 11-1-I-1 = 2
-2-1-I-0 = 0
-2-1-I-1 = 1
+2-1-I-0 = 3
+2-1-I-1 = 4
 CONF
   chown -R olad "$conf"
 }
@@ -107,8 +108,11 @@ NFT
   [ "$i" -lt 50 ] || receiver_fail "olad did not answer within 10 s"
 }
 
+# Empty before olad has received anything for the universe; fails if olad does not answer.
 receiver_levels() {
-  receiver_exec curl -sf "http://127.0.0.1:9090/get_dmx?u=$1" | sed -n 's/.*"dmx":\[\([0-9,]*\)\].*/\1/p' | tr ',' ' '
+  local json
+  json=$(receiver_exec curl -sf "http://127.0.0.1:9090/get_dmx?u=$1") || return 1
+  tr -d ' \n' <<<"$json" | sed -n 's/.*"dmx":\[\([0-9,]*\)\].*/\1/p' | tr ',' ' '
 }
 
 RECORDER_PID=
