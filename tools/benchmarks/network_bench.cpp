@@ -101,8 +101,11 @@ int ReceiverChannel1() {
     std::string reply;
     char buffer[4096];
     for (int n; (n = recv(s, buffer, sizeof buffer, 0)) > 0;) reply.append(buffer, static_cast<size_t>(n));
-    const size_t at = reply.find("\"dmx\":[");
-    if (at != std::string::npos) level = std::atoi(reply.c_str() + at + 7);
+    // {"dmx": [0, 1, ...], ...}, with or without blanks
+    const size_t key = reply.find("\"dmx\"");
+    const size_t at = key == std::string::npos ? key : reply.find('[', key);
+    if (at != std::string::npos && reply.find_first_of("0123456789", at) < reply.find(']', at))
+      level = std::atoi(reply.c_str() + at + 1 + reply.substr(at + 1).find_first_not_of(" \n\r\t"));
   }
   closesocket(s);
   return level;
