@@ -4,8 +4,10 @@
 # would, with a chase across 509 channels on the virtual DMX-510USB.
 # Installs what is missing first (as root on Debian 12).
 # Usage: tools/demo.sh [seconds, default 4]
+#        tools/demo.sh --network [seconds]   the same host driving a real sACN receiver (tools/demo-network.sh)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+[ "${1:-}" != --network ] || exec bash tools/demo-network.sh "${@:2}"
 root=$(pwd)
 seconds=${1:-4}
 jobs=$(nproc 2>/dev/null || echo 2)

@@ -10,7 +10,8 @@ have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'install ok ins
 
 want=(cmake make g++ clang libclang-rt-14-dev g++-mingw-w64-i686 mingw-w64-tools
       wine wine32:i386 wine64 xvfb xauth x11-apps imagemagick binutils-mingw-w64-i686 libwine-dev fonts-wine
-      locales)
+      locales
+      ola nftables iproute2 curl)  # the network libraries' receiver (olad), its namespace and guard
 if [ "${SELVANE_MINIMAL:-0}" = 1 ]; then
   want=(cmake make g++ g++-mingw-w64-i686 mingw-w64-tools wine wine32:i386 wine64 libwine-dev locales)
 fi

@@ -15,6 +15,7 @@
 #include "frame_summary.h"
 #include "host_options.h"
 #include "message_pump.h"
+#include "network_status_view.h"
 #include "scene.h"
 #include "selvane_version.h"
 #include "variant_builders.h"
@@ -315,8 +316,12 @@ int Run(const HostOptions& o) {
   std::printf("  SetChannel          %ld calls, %ld stored, %ld ignored, %ld errors\n", calls, stored,
               calls - stored - errors, errors);
   if (errors) std::printf("  first error         %s\n", firstError.c_str());
+  const NetworkStatusView network = isVirtual ? NetworkStatusView{} : ShowNetworkStatus(Wide(dll));
   if (dll.empty()) {
     std::printf("  interface           none loaded\n");
+  } else if (network.present) {
+    if (!network.usable)
+      return Fail(kExitOutput, "the network library cannot send: " + network.problem);
   } else if (!isVirtual) {
     std::printf("  interface           %s (the maker's library: frames are not observable)\n", dll.c_str());
   } else {

@@ -1,0 +1,38 @@
+#pragma once
+// OutDMX hands over one level per call; a tick's frame is complete when its
+// last index arrives. Each calling thread gathers into its own frame, so the
+// ticks of several host threads never mix. Plain C++; the caller serialises access.
+#include <cstddef>
+#include <cstdint>
+
+namespace selvane::net {
+
+class ChannelGatherer {
+ public:
+  static constexpr int kThreads = 8;    // threads gathering at once; the least recently used gives way
+  static constexpr int kMaxChannels = 120;
+
+  explicit ChannelGatherer(int channels) : channels_(channels > kMaxChannels ? kMaxChannels : channels) {}
+
+  // Stores one level. Returns true when `index` is the last channel: `frame`
+  // then holds this thread's levels for channels 0..channels-1.
+  // Indices past the interface's channels are ignored.
+  bool Put(uint32_t threadId, uint8_t index, uint8_t level, uint8_t (&frame)[kMaxChannels]);
+
+  int Channels() const { return channels_; }
+
+ private:
+  struct Slot {
+    uint32_t threadId = 0;
+    uint32_t lastUse = 0;
+    bool used = false;
+    uint8_t levels[kMaxChannels] = {};
+  };
+  Slot& SlotFor(uint32_t threadId);
+
+  Slot slots_[kThreads];
+  uint32_t uses_ = 0;
+  int channels_;
+};
+
+}  // namespace selvane::net

@@ -1,0 +1,69 @@
+#pragma once
+// Selvane.network.ini: what the network interface libraries send, and where.
+//   [Output]
+//   Protocol = sACN          ; sACN or Art-Net (any case)
+//   Destination =            ; an IPv4 address; empty for sACN: the universe's multicast group
+//   Universe = 1             ; sACN: 1 to 63999; Art-Net: the port-address, 0 to 32767
+//   Priority = 100           ; sACN only: 0 to 200
+//   SourceName = Selvane     ; sACN only: at most 63 bytes in UTF-8
+// Plain C++ without allocation, so the libraries can use it inside a tick.
+#include <cstddef>
+#include <cstdint>
+
+#include "artnet_packet.h"
+#include "e131_packet.h"
+#include "sequence_counters.h"
+
+namespace selvane::net {
+
+inline constexpr size_t kMaxConfigFileBytes = 16 * 1024;
+
+struct NetworkConfig {
+  Protocol protocol = Protocol::Sacn;
+  bool hasDestination = false;
+  uint32_t destination = 0;  // IPv4, host byte order
+  uint16_t universe = 1;
+  uint8_t priority = 100;
+  char sourceName[kSourceNameBytes] = "Selvane";
+};
+
+enum class ConfigProblem {
+  None,
+  NoFile,            // reported by the caller that reads the file
+  Unreadable,        // likewise
+  TooLarge,
+  NoOutputSection,
+  NotKeyValue,       // a line in [Output] without '='
+  UnknownKey,
+  RepeatedKey,
+  UnknownProtocol,
+  UniverseNotNumber,
+  UniverseOutOfRange,
+  PriorityNotNumber,
+  PriorityOutOfRange,
+  SourceNameTooLong,
+  SourceNameNotUtf8,
+  BadDestination,
+  ArtNetWithoutDestination,
+};
+
+struct ConfigResult {
+  ConfigProblem problem = ConfigProblem::None;
+  char key[16] = "";  // the key the problem is about, if any
+  int line = 0;       // 1-based line of that key, 0 when there is none
+  NetworkConfig config;
+  bool Ok() const { return problem == ConfigProblem::None; }
+};
+
+ConfigResult ParseNetworkConfig(const char* text, size_t size);
+
+// One sentence for a lighting user, in UTF-8, e.g.
+// "Universe = 70000 is out of range: sACN universes are 1 to 63999". Always zero-terminated.
+void DescribeConfigProblem(const ConfigResult& result, char* out, size_t capacity);
+
+// A dotted-quad IPv4 address such as 192.168.1.20; host byte order.
+bool ParseIpv4(const char* text, size_t size, uint32_t& address);
+
+const char* ProtocolName(Protocol protocol);
+
+}  // namespace selvane::net

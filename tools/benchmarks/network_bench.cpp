@@ -1,0 +1,179 @@
+// Benchmarks of the network interface libraries, run by tools/network-bench.sh
+// inside a private network namespace with olad as the receiver.
+//   network_bench <folder> cost           library cost per frame: SetLevel, and 120 OutDMX calls
+//   network_bench <folder> frames <n>     n SetLevel frames, 10 ms apart, each different
+//   network_bench <folder> latency <n>    SetChannel to the level visible at olad, n changes
+// <folder> holds Selvane.out.dll, the network DMX510.dll and DMX120.dll and Selvane.network.ini.
+#include <winsock2.h>
+#include <windows.h>
+#include <oleauto.h>
+#include <wrl/client.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "bench_table.h"
+#include "network_status.h"
+#include "selvane_h.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+using SetLevelFunction = int16_t(__stdcall*)(const uint8_t*, int32_t);
+using OutDmxFunction = int16_t(__stdcall*)(uint8_t, uint8_t);
+
+std::wstring g_folder;
+
+HMODULE Load(const wchar_t* name) {
+  const std::wstring path = g_folder + L"\\" + name;
+  HMODULE m = LoadLibraryW(path.c_str());
+  if (!m) std::fprintf(stderr, "cannot load %ls\n", path.c_str());
+  return m;
+}
+
+template <typename F>
+F Entry(HMODULE m, const char* name) {
+  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m, name)));
+}
+
+uint32_t FramesSent(HMODULE m) {
+  SelvaneNetworkStatusInfo s{};
+  s.size = sizeof s;
+  auto status = Entry<SelvaneNetworkStatusFunction>(m, "SelvaneNetworkStatus");
+  return status && status(&s) ? s.framesSent : 0;
+}
+
+int Cost() {
+  HMODULE dmx510 = Load(L"DMX510.dll"), dmx120 = Load(L"DMX120.dll");
+  if (!dmx510 || !dmx120) return 1;
+  auto setLevel = Entry<SetLevelFunction>(dmx510, "SetLevel");
+  auto outDmx = Entry<OutDmxFunction>(dmx120, "OutDMX");
+  uint8_t levels[510] = {};
+  if (!setLevel(levels, 509) || !outDmx(119, 0)) {
+    std::fprintf(stderr, "the libraries answer 0: see Selvane.network.ini\n");
+    return 1;
+  }
+  const int frames = 2000;
+  const double setLevelNs = BenchNsPerCall(frames, [&](int i) {
+    levels[0] = static_cast<uint8_t>(i);
+    setLevel(levels, 509);
+  });
+  const double outDmxNs = BenchNsPerCall(frames, [&](int i) {
+    for (int c = 0; c < 120; ++c) outDmx(static_cast<uint8_t>(c), static_cast<uint8_t>(i + c));
+  });
+  BenchRow("network DMX510.dll: SetLevel, one sACN frame", setLevelNs / 1000, "us/frame");
+  BenchRow("network DMX120.dll: 120 OutDMX calls, one sACN frame", outDmxNs / 1000, "us/frame");
+  return 0;
+}
+
+int Frames(int count) {
+  HMODULE dmx510 = Load(L"DMX510.dll");
+  if (!dmx510) return 1;
+  auto setLevel = Entry<SetLevelFunction>(dmx510, "SetLevel");
+  uint8_t levels[510] = {};
+  for (int i = 0; i < count; ++i) {
+    levels[0] = static_cast<uint8_t>(i);
+    levels[1] = static_cast<uint8_t>(i >> 8);
+    if (!setLevel(levels, 509)) return 1;
+    Sleep(10);
+  }
+  std::printf("%lu\n", static_cast<unsigned long>(FramesSent(dmx510)));
+  return 0;
+}
+
+// Channel 1 as olad holds it in universe 1, from its HTTP API; -1 on failure.
+int ReceiverChannel1() {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, IPPROTO_TCP);
+  if (s == INVALID_SOCKET) return -1;
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(9090);
+  to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  int level = -1;
+  if (connect(s, reinterpret_cast<sockaddr*>(&to), sizeof to) == 0) {
+    const char request[] = "GET /get_dmx?u=1 HTTP/1.0\r\nHost: 127.0.0.1\r\n\r\n";
+    send(s, request, sizeof request - 1, 0);
+    std::string reply;
+    char buffer[4096];
+    for (int n; (n = recv(s, buffer, sizeof buffer, 0)) > 0;) reply.append(buffer, static_cast<size_t>(n));
+    // {"dmx": [0, 1, ...], ...}, with or without blanks
+    const size_t key = reply.find("\"dmx\"");
+    const size_t at = key == std::string::npos ? key : reply.find('[', key);
+    if (at != std::string::npos && reply.find_first_of("0123456789", at) < reply.find(']', at))
+      level = std::atoi(reply.c_str() + at + 1 + reply.substr(at + 1).find_first_not_of(" \n\r\t"));
+  }
+  closesocket(s);
+  return level;
+}
+
+void Pump() {
+  MSG msg;
+  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
+}
+
+int Latency(int changes) {
+  WSADATA data;
+  WSAStartup(MAKEWORD(2, 2), &data);
+  CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  HMODULE plugin = Load(L"Selvane.out.dll");
+  if (!plugin) return 1;
+  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  auto get = Entry<GetClassObject>(plugin, "DllGetClassObject");
+  ComPtr<IClassFactory> factory;
+  ComPtr<_clsOutputDriver> driver;
+  if (!get || FAILED(get(CLSID_clsOutputDriver, IID_IClassFactory, &factory)) ||
+      FAILED(factory->CreateInstance(nullptr, IID__clsOutputDriver, &driver)))
+    return 1;
+  // Nothing stored for this title: the plug-in selects the DMX-510USB.
+  BSTR title = SysAllocString(L"Selvane Network Bench"), file = SysAllocString(L"Selvane.out.dll");
+  VARIANT_BOOL ok;
+  driver->Init(&title, &file, &ok);
+  driver->Enable(&ok);
+  std::vector<double> ms;
+  for (int i = 0; i < changes; ++i) {
+    LONG channel = 1, value = 1 + (i * 97) % 255;
+    if (value == ReceiverChannel1()) value = value % 255 + 1;
+    const double start = BenchNowNs();
+    driver->SetChannel(&channel, &value, &ok);
+    for (;;) {
+      Pump();
+      if (ReceiverChannel1() == value) break;
+      if (BenchNowNs() - start > 2e9) {
+        std::fprintf(stderr, "level %ld never arrived\n", value);
+        return 1;
+      }
+    }
+    ms.push_back((BenchNowNs() - start) / 1e6);
+    // A random phase against the 45 ms tick for the next change.
+    const double until = BenchNowNs() + (10 + (i * 37) % 40) * 1e6;
+    while (BenchNowNs() < until) Pump(), Sleep(1);
+  }
+  driver->Disable(&ok);
+  std::sort(ms.begin(), ms.end());
+  BenchRow("SetChannel to level at olad, p50 (100 changes)", ms[ms.size() / 2], "ms");
+  BenchRow("SetChannel to level at olad, p99 (100 changes)", ms[(ms.size() * 99) / 100 - 1], "ms");
+  SysFreeString(title);
+  SysFreeString(file);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: network_bench <folder> cost|frames <n>|latency <n>\n");
+    return 2;
+  }
+  g_folder = argv[1];
+  const std::wstring mode = argv[2];
+  const int n = argc > 3 ? _wtoi(argv[3]) : 100;
+  if (mode == L"cost") return Cost();
+  if (mode == L"frames") return Frames(n);
+  if (mode == L"latency") return Latency(n);
+  return 2;
+}
