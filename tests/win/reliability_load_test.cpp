@@ -16,6 +16,7 @@
 
 #include "dispatch_call.h"
 #include "dispids.h"
+#include "heap_in_use.h"
 #include "message_pump.h"
 #include "plugin_module.h"
 #include "stored_setting.h"
@@ -27,25 +28,6 @@ using namespace selvane;
 namespace {
 
 constexpr long long kLeakLimit = 64 * 1024;
-
-// Bytes in use in all heaps of the process, block by block.
-long long HeapBytesInUse() {
-  std::vector<HANDLE> heaps(64);
-  DWORD count = GetProcessHeaps(static_cast<DWORD>(heaps.size()), heaps.data());
-  if (count > heaps.size()) {
-    heaps.resize(count);
-    count = GetProcessHeaps(count, heaps.data());
-  }
-  long long total = 0;
-  for (DWORD i = 0; i < count && i < heaps.size(); ++i) {
-    if (!HeapLock(heaps[i])) continue;
-    PROCESS_HEAP_ENTRY entry{};
-    while (HeapWalk(heaps[i], &entry))
-      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
-    HeapUnlock(heaps[i]);
-  }
-  return total;
-}
 
 long long PrivateBytes() {
   PROCESS_MEMORY_COUNTERS_EX counters{};

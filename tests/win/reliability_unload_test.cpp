@@ -11,6 +11,7 @@
 
 #include "dispatch_call.h"
 #include "dispids.h"
+#include "heap_in_use.h"
 #include "message_pump.h"
 #include "plugin_module.h"
 #include "selvane_h.h"
@@ -159,21 +160,6 @@ DWORD LowestFreeTlsSlot() {
   return slot;
 }
 
-// Bytes in use in all of the process's heaps.
-SIZE_T HeapBytesInUse() {
-  HANDLE heaps[64];
-  const DWORD count = GetProcessHeaps(64, heaps);
-  SIZE_T total = 0;
-  for (DWORD i = 0; i < count && i < 64; ++i) {
-    if (!HeapLock(heaps[i])) continue;
-    PROCESS_HEAP_ENTRY entry{};
-    while (HeapWalk(heaps[i], &entry))
-      if (entry.wFlags & PROCESS_HEAP_ENTRY_BUSY) total += entry.cbData;
-    HeapUnlock(heaps[i]);
-  }
-  return total;
-}
-
 // What a host does to read the plug-in's name and setting: load it, create
 // an object, call it early- and late-bound, release it and let it go.
 bool LoadUseAndUnload() {
@@ -217,15 +203,14 @@ TEST(UnloadTest, LoadUnloadCyclesLeakNoTlsSlotAndLittleHeap) {
   ASSERT_EQ(GetModuleHandleW(L"Selvane.out.dll"), nullptr) << "the library must not be loaded yet";
   for (int i = 0; i < 20; ++i) ASSERT_TRUE(LoadUseAndUnload()) << "warm-up cycle " << i;
   const DWORD slotBefore = LowestFreeTlsSlot();
-  const SIZE_T heapBefore = HeapBytesInUse();
+  const long long heapBefore = HeapBytesInUse();
   for (int i = 0; i < 1000; ++i) ASSERT_TRUE(LoadUseAndUnload()) << "cycle " << i;
   const DWORD slotAfter = LowestFreeTlsSlot();
-  const SIZE_T heapAfter = HeapBytesInUse();
-  std::printf("1000 load/unload cycles: lowest free TLS slot %lu -> %lu, heap in use %lu -> %lu bytes\n",
-              static_cast<unsigned long>(slotBefore), static_cast<unsigned long>(slotAfter),
-              static_cast<unsigned long>(heapBefore), static_cast<unsigned long>(heapAfter));
+  const long long heapAfter = HeapBytesInUse();
+  std::printf("1000 load/unload cycles: lowest free TLS slot %lu -> %lu, heap in use %lld -> %lld bytes\n",
+              static_cast<unsigned long>(slotBefore), static_cast<unsigned long>(slotAfter), heapBefore, heapAfter);
   EXPECT_EQ(slotAfter, slotBefore) << "TLS slots leaked";
-  EXPECT_LT(static_cast<long long>(heapAfter) - static_cast<long long>(heapBefore), 64 * 1024) << "heap leaked";
+  EXPECT_LT(heapAfter - heapBefore, 64 * 1024) << "heap leaked";
   CoUninitialize();
 }
 
