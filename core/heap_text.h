@@ -45,9 +45,6 @@ class HeapText {
     length_ = length < capacity_ ? length : 0;
     if (capacity_) Chars()[length_] = L'\0';
   }
-  void Truncate(std::size_t length) noexcept {
-    if (length < length_) SetLength(length);
-  }
 
   const wchar_t* c_str() const noexcept { return capacity_ ? static_cast<const wchar_t*>(block_.get()) : L""; }
   std::wstring_view view() const noexcept { return {c_str(), length_}; }
