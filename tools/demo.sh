@@ -22,10 +22,6 @@ dll=build/win32/bin/Selvane.out.dll
 say "built $dll ($(stat -c %s "$dll") bytes)"
 
 [ -f build/win32/wineprefix/.selvane-ready ] || say "creating the private Wine prefix build/win32/wineprefix (about 10 s)"
-if ! blocker=$(bash tools/wine/native-i386.sh) && [ "${SELVANE_EMULATE_I386:-0}" != 1 ]; then
-  echo "The demo needs 32-bit Wine: $blocker" >&2
-  exit 1
-fi
 bash tools/wine/wine-start.sh build/win32 >/dev/null
 trap 'bash "$root/tools/wine/wine-stop.sh" "$root/build/win32" >/dev/null' EXIT
 . tools/wine/wine-env.sh build/win32
