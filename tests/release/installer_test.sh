@@ -145,7 +145,7 @@ case "$mode" in
   upgrade)
     older=$test_dir/Selvane-2.11.msi
     network=()
-    msiinfo export "$msi" Feature | grep -q '^Network' && network=(--network)
+    grep -q '^Network' <<<"$(msiinfo export "$msi" Feature)" && network=(--network)
     bash "$release_tests_root/tools/release/build-msi.sh" "$stage" 2.11 "$older" "${network[@]}" >/dev/null \
       || fail "cannot build the 2.11 package"
     older_product=$(msiinfo export "$older" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
@@ -168,16 +168,22 @@ case "$mode" in
     for f in "$test_dir"/upgraded-*.txt; do
       grep -iqF -e "$older_product" -e "$(packed_guid "$older_product")" "$f" && fail "2.11 is still registered ($f)"
     done
-    cat "$test_dir"/upgraded-*.txt | grep -iqF "$(packed_guid "$product")" || fail "$version is not registered"
-    winq reg query "HKCU\\Software\\Classes\\CLSID\\$CLSID\\InprocServer32" | grep -qiF "$plugins\\Selvane.out.dll" \
+    grep -iqF "$(packed_guid "$product")" "$test_dir"/upgraded-*.txt || fail "$version is not registered"
+    grep -qiF "$plugins\\Selvane.out.dll" <<<"$(winq reg query "HKCU\\Software\\Classes\\CLSID\\$CLSID\\InprocServer32")" \
       || fail "the class does not point to $plugins\\Selvane.out.dll after the upgrade"
-    winq reg query "HKCU\\Software\\Classes\\TypeLib\\$LIBID\\1.0\\HELPDIR" | grep -qE "REG_SZ[[:space:]]+C:.Show.Plugins$" \
+    grep -qE "REG_SZ[[:space:]]+C:.Show.Plugins$" <<<"$(winq reg query "HKCU\\Software\\Classes\\TypeLib\\$LIBID\\1.0\\HELPDIR")" \
       || fail "HELPDIR is not $plugins: $(winq reg query "HKCU\\Software\\Classes\\TypeLib\\$LIBID\\1.0\\HELPDIR")"
     [ "$(setting_value)" = 64 ] || fail "the stored setting did not survive the upgrade: '$(setting_value)'"
     echo "  2.11 in $plugins replaced by $version: one product, class and type library in place, setting (64) kept"
     msiexec_run /i "$(win_path "$older")" INSTALLDIR="$plugins" && fail "2.11 installed over $version"
     cmp -s "$stage/Selvane.out.dll" "$(unix_path "$plugins")/Selvane.out.dll" || fail "the refused downgrade touched the files"
-    echo "  going back to 2.11 is refused" ;;
+    echo "  going back to 2.11 is refused"
+    # As Programs and Features does it: by product code, without the folder.
+    msiexec_run /x "$product" || fail "msiexec /x $product returned $?"
+    for f in $installed_files; do
+      [ ! -e "$(unix_path "$plugins")/$f" ] || fail "uninstall left $plugins\\$f"
+    done
+    echo "  uninstalled by product code: nothing of ours left in $plugins" ;;
   *) fail "unknown mode $mode" ;;
 esac
 exit 0

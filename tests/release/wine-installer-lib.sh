@@ -37,6 +37,8 @@ msiexec_run() { wine msiexec "$@" /qn </dev/null >/dev/null 2>&1; }
 
 # The four keys that registration writes, below <classes root>, as one text:
 # UTF-8, values sorted within each key (their order carries no meaning).
+# A type library's FLAGS as the file holds them: Wine's RegisterTypeLib writes
+# the loaded library's flags, to which its loader adds "has a disk image" (8).
 export_com_keys() {  # export_com_keys <classes root, e.g. HKCU\Software\Classes> <out>
   local classes=$1 out=$2 key tmp
   tmp=$(mktemp -d "$test_dir/export.XXXX")
@@ -44,7 +46,8 @@ export_com_keys() {  # export_com_keys <classes root, e.g. HKCU\Software\Classes
   for key in "CLSID\\$CLSID" "$PROGID" "TypeLib\\$LIBID" "Interface\\$IID"; do
     if wine reg export "$classes\\$key" "$(win_path "$tmp/k.reg")" /y </dev/null >/dev/null 2>&1; then
       iconv -f UTF-16LE -t UTF-8 "$tmp/k.reg" | tr -d '\r' | sed '1s/^\xef\xbb\xbf//' | grep -v '^Windows Registry Editor' \
-        | perl -ne 'sub flush { print sort @v; @v = () } if (/^\[/) { flush(); print; next } push @v, $_ if /\S/; END { flush() }' \
+        | perl -ne 'sub flush { print sort @v; @v = () } if (/^\[/) { flush(); $flags = /\\FLAGS\]$/; print; next }
+                   s/^\@="(\d+)"/"\@=\"" . ($1 & ~8) . "\""/e if $flags; push @v, $_ if /\S/; END { flush() }' \
         >>"$out"
     else
       echo "(missing) $classes\\$key" >>"$out"
