@@ -12,7 +12,6 @@ struct SelvaneGuardRecord {
 };
 
 extern "C" {
-int __cdecl SelvaneCallStdcall2(const void* entry, uint32_t first, uint32_t second, uint32_t* result);
 int __cdecl SelvaneRunGuarded(void (*body)(void*), void* context);
 [[noreturn]] void __cdecl SelvaneGuardAbandon(SelvaneGuardRecord* record);
 EXCEPTION_DISPOSITION __cdecl SelvaneGuardHandler(EXCEPTION_RECORD* exception, void* frame, CONTEXT* context,
@@ -94,10 +93,6 @@ extern "C" EXCEPTION_DISPOSITION __cdecl SelvaneGuardHandler(EXCEPTION_RECORD* e
 }
 
 namespace selvane {
-
-bool CallStdcall2(const void* entry, uint32_t first, uint32_t second, uint32_t& result) noexcept {
-  return SelvaneCallStdcall2(entry, first, second, &result) != 0;
-}
 
 bool RunGuarded(void (*body)(void*), void* context) noexcept { return SelvaneRunGuarded(body, context) != 0; }
 

@@ -1,6 +1,9 @@
 #pragma once
 #include <cstdint>
 
+// The thunks themselves (vendor_call_guard.cpp).
+extern "C" int __cdecl SelvaneCallStdcall2(const void* entry, uint32_t first, uint32_t second, uint32_t* result);
+
 namespace selvane {
 
 // Calls into a vendor library that survive the library's own faults.
@@ -18,7 +21,10 @@ namespace selvane {
 // return register in `result`. Returns false when the callee did not leave
 // the stack pointer where a stdcall callee must (an entry point exported as
 // cdecl, say); the stack pointer has then been put back.
-bool CallStdcall2(const void* entry, uint32_t first, uint32_t second, uint32_t& result) noexcept;
+// Inline: it runs once per channel of a tick, and the thunk is call enough.
+inline bool CallStdcall2(const void* entry, uint32_t first, uint32_t second, uint32_t& result) noexcept {
+  return SelvaneCallStdcall2(entry, first, second, &result) != 0;
+}
 
 // Runs `body(context)` under a frame-based exception handler. Returns false
 // when a hardware exception (access violation, illegal instruction, division
