@@ -222,27 +222,26 @@ TEST(UnloadTest, ReferenceCountSurvivesTwoThreads) {
   ASSERT_TRUE(driver);
   struct Hammer {
     _clsOutputDriver* object;
-    HANDLE start;
+    volatile LONG ready;
     static DWORD WINAPI Run(LPVOID p) {
       auto* h = static_cast<Hammer*>(p);
-      WaitForSingleObject(h->start, INFINITE);
-      for (int i = 0; i < 200000; ++i) {
+      // Both threads hammer at once, however late the second one starts.
+      InterlockedIncrement(&h->ready);
+      while (h->ready < 2) YieldProcessor();
+      for (int i = 0; i < 1000000; ++i) {
         h->object->AddRef();
         h->object->Release();
       }
       return 0;
     }
   };
-  HANDLE start = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  Hammer hammer{driver.Get(), start};
+  Hammer hammer{driver.Get(), 0};
   HANDLE threads[2] = {CreateThread(nullptr, 0, &Hammer::Run, &hammer, 0, nullptr),
                        CreateThread(nullptr, 0, &Hammer::Run, &hammer, 0, nullptr)};
   ASSERT_TRUE(threads[0] && threads[1]);
-  SetEvent(start);
   ASSERT_EQ(WaitForMultipleObjects(2, threads, TRUE, 120000), WAIT_OBJECT_0);
   CloseHandle(threads[0]);
   CloseHandle(threads[1]);
-  CloseHandle(start);
   EXPECT_EQ(driver->AddRef(), 2u) << "the count drifted";
   EXPECT_EQ(driver->Release(), 1u);
   BSTR name = nullptr;
