@@ -66,7 +66,7 @@ match=0
 for ((ch = 1; ch <= 509; ch++)); do [ "${got[ch - 1]:-x}" = "$(level "$ch")" ] && match=$((match + 1)); done
 say "what the receiver (olad) got on universe 1:"
 printf '         frames          %d, %.1f per second, longest gap %d ms\n' "$frames" \
-  "$(awk -v n="$frames" -v t="$spanMs" 'BEGIN { print t > 0 ? (n - 1) * 1000 / t : 0 }')" "$longest"
+  "$(awk -v n="$frames" -v t="$spanMs" 'BEGIN { print (t > 0 ? (n - 1) * 1000 / t : 0) }')" "$longest"
 printf '         levels ch1-16   %s\n' "${got[*]:0:16}"
 printf '         host set 1-16   %s\n' "$(for ch in $(seq 16); do printf '%s ' "$(level "$ch")"; done)"
 printf '         channels 1-509  %d of 509 as the host set them; 510-512: %s\n' "$match" "${got[*]:509:3}"
