@@ -157,7 +157,8 @@ case "$mode" in
     # With the optional network feature this time, where the release has it.
     features=()
     [ ${#network[@]} -gt 0 ] && features=(ADDLOCAL=ALL)
-    msiexec_run /i "$(win_path "$msi")" INSTALLDIR="$plugins" "${features[@]}" || fail "upgrading to $version returned $?"
+    # No INSTALLDIR this time: the upgrade finds the folder by itself.
+    msiexec_run /i "$(win_path "$msi")" "${features[@]}" || fail "upgrading to $version returned $?"
     if [ ${#network[@]} -gt 0 ]; then
       for f in DMX60.dll DMX120.dll DMX510.dll Selvane.network.ini; do
         cmp -s "$stage/network/$f" "$(unix_path "$plugins")/$f" || fail "ADDLOCAL=ALL did not put $f beside the plug-in"
