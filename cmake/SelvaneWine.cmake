@@ -14,8 +14,8 @@ set(SELVANE_BARE_TEST_BIN_DIR ${CMAKE_BINARY_DIR}/tests-bare)
 if(NOT TARGET selvane_wine_fixture)
   add_custom_target(selvane_wine_fixture)
   add_test(NAME wine.start COMMAND bash ${CMAKE_SOURCE_DIR}/tools/wine/wine-start.sh ${CMAKE_BINARY_DIR})
-  # The first run on a machine makes the prefix template: minutes where 32-bit code is emulated.
-  set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine RESOURCE_LOCK wineserver TIMEOUT 1800)
+  # The first run on a machine makes the prefix template: about 15 s where 32-bit code is emulated.
+  set_tests_properties(wine.start PROPERTIES FIXTURES_SETUP wine RESOURCE_LOCK wineserver TIMEOUT 300)
   add_test(NAME wine.stop COMMAND bash ${CMAKE_SOURCE_DIR}/tools/wine/wine-stop.sh ${CMAKE_BINARY_DIR})
   set_tests_properties(wine.stop PROPERTIES FIXTURES_CLEANUP wine RESOURCE_LOCK wineserver)
 endif()
