@@ -1,8 +1,8 @@
 #pragma once
 #include <cstdint>
 
-// The thunks themselves (vendor_call_guard.cpp).
-extern "C" int __cdecl SelvaneCallStdcall2(const void* entry, uint32_t first, uint32_t second, uint32_t* result);
+// The call thunk itself (vendor_call_guard.cpp), cdecl as every extern "C" function here.
+extern "C" int SelvaneCallStdcall2(const void* entry, uint32_t first, uint32_t second, uint32_t* result);
 
 namespace selvane {
 
