@@ -97,6 +97,19 @@ HRESULT ShowConfiguration() noexcept {
   return FAILED(shown) ? shown : restored;
 }
 
+HRESULT LoadSetting(BSTR appTitle, BSTR fileName) noexcept {
+  ThreadState* thread = nullptr;
+  if (HRESULT hr = CurrentThread(thread); FAILED(hr)) return hr;
+  // On failure the store leaves ChannelCount as it was.
+  return LoadChannelCount(BstrText(appTitle), BstrText(fileName), thread->state.ChannelCount);
+}
+
+HRESULT SaveSetting(BSTR appTitle, BSTR fileName) noexcept {
+  ThreadState* thread = nullptr;
+  if (HRESULT hr = CurrentThread(thread); FAILED(hr)) return hr;
+  return SaveChannelCount(BstrText(appTitle), BstrText(fileName), thread->state.ChannelCount);
+}
+
 // Every method ends here: the result slot, and the error information that goes
 // with the status.
 HRESULT Answer(HRESULT hr, VARIANT_BOOL* slot, VARIANT_BOOL value, FailureContext context) noexcept {
@@ -195,21 +208,12 @@ STDMETHODIMP ClsOutputDriver::Init(BSTR* callingAppTitle, BSTR* myFilename, VARI
     return Answer(hr, result, VARIANT_FALSE, FailureContext::Other);
   if (HRESULT hr = CopyBstr(*myFilename, fileName_); FAILED(hr))
     return Answer(hr, result, VARIANT_FALSE, FailureContext::Other);
-  ThreadState* thread = nullptr;
-  HRESULT hr = CurrentThread(thread);
-  // On failure the store leaves ChannelCount as it was.
-  if (SUCCEEDED(hr))
-    hr = LoadChannelCount(BstrText(appTitle_.get()), BstrText(fileName_.get()), thread->state.ChannelCount);
-  return Answer(hr, result, VARIANT_FALSE, FailureContext::LoadSetting);
+  return Answer(LoadSetting(appTitle_.get(), fileName_.get()), result, VARIANT_FALSE, FailureContext::LoadSetting);
 }
 
 STDMETHODIMP ClsOutputDriver::Term(VARIANT_BOOL* result) {
   if (!result) return E_POINTER;
-  ThreadState* thread = nullptr;
-  HRESULT hr = CurrentThread(thread);
-  if (SUCCEEDED(hr))
-    hr = SaveChannelCount(BstrText(appTitle_.get()), BstrText(fileName_.get()), thread->state.ChannelCount);
-  return Answer(hr, result, VARIANT_FALSE, FailureContext::SaveSetting);
+  return Answer(SaveSetting(appTitle_.get(), fileName_.get()), result, VARIANT_FALSE, FailureContext::SaveSetting);
 }
 
 }  // namespace selvane

@@ -1,5 +1,7 @@
 #include "settings_store.h"
 
+#include <algorithm>
+
 #include "automation_hresult.h"
 #include "heap_text.h"
 #include "settings_text.h"
@@ -70,7 +72,7 @@ LSTATUS ReadStoredText(const wchar_t* path, HeapText& text) noexcept {
     if (status == ERROR_MORE_DATA) continue;
     if (status != ERROR_SUCCESS) return status;
     const std::wstring_view all(text.Buffer(), bytes / sizeof(wchar_t));  // an odd last byte is no character
-    text.SetLength(all.find(L'\0') == std::wstring_view::npos ? all.size() : all.find(L'\0'));
+    text.SetLength(std::min(all.find(L'\0'), all.size()));
     return ERROR_SUCCESS;
   }
   return ERROR_MORE_DATA;

@@ -8,6 +8,7 @@
 #include <winsock2.h>
 #include <windows.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -58,15 +59,29 @@ struct Library {
 
 Library g;
 
+// printf into a fixed buffer, always terminated, cut if too long.
+template <size_t N>
+void Print(wchar_t (&out)[N], const wchar_t* format, ...) {
+  va_list args;
+  va_start(args, format);
+  _vsnwprintf(out, N - 1, format, args);
+  va_end(args);
+  out[N - 1] = 0;
+}
+
+template <size_t N>
+void CopyWide(wchar_t (&to)[N], const wchar_t* from) {
+  lstrcpynW(to, from, static_cast<int>(N));
+}
+
 // One report per distinct problem: the debugger output and the status.
 void Report(const wchar_t* text) {
   if (lstrcmpW(text, g.problem) == 0) return;
-  lstrcpynW(g.problem, text, static_cast<int>(sizeof g.problem / sizeof g.problem[0]));
+  CopyWide(g.problem, text);
   if (!text[0]) return;
   ++g.problemsReported;
   wchar_t line[512];
-  _snwprintf(line, 511, L"Selvane network output (%ls): %ls\n", kLibraryName, text);
-  line[511] = 0;
+  Print(line, L"Selvane network output (%ls): %ls\n", kLibraryName, text);
   OutputDebugStringW(line);
 }
 
@@ -76,8 +91,7 @@ void ReportConfigProblem() {
   wchar_t wideReason[256];
   if (!MultiByteToWideChar(CP_UTF8, 0, reason, -1, wideReason, 256)) wideReason[0] = 0;
   wchar_t text[320];
-  _snwprintf(text, 319, L"%ls: %ls. Output is paused until the next Enable.", g.file.Path(), wideReason);
-  text[319] = 0;
+  Print(text, L"%ls: %ls. Output is paused until the next Enable.", g.file.Path(), wideReason);
   Report(text);
 }
 
@@ -108,8 +122,7 @@ bool Ready() {
   }
   if (const int error = g.sender.Open()) {
     wchar_t text[160];
-    _snwprintf(text, 159, L"no UDP socket (Winsock error %d). Output is paused until the next Enable.", error);
-    text[159] = 0;
+    Print(text, L"no UDP socket (Winsock error %d). Output is paused until the next Enable.", error);
     Report(text);
     g.file.RereadAtNextLook();  // and try the socket again then
     return false;
@@ -132,19 +145,14 @@ void SendFrame(const uint8_t* levels, size_t count) {
   if (!g.lastSendFailed || error != g.lastSendError) {
     const uint32_t a = g.packet.address;
     wchar_t text[200];
-    _snwprintf(text, 199, L"sending to %u.%u.%u.%u:%u failed (Winsock error %d); output goes on.", a >> 24,
-               (a >> 16) & 255, (a >> 8) & 255, a & 255, g.packet.port, error);
-    text[199] = 0;
+    Print(text, L"sending to %u.%u.%u.%u:%u failed (Winsock error %d); output goes on.", a >> 24, (a >> 16) & 255,
+          (a >> 8) & 255, a & 255, g.packet.port, error);
     // A new report even when the text repeats an earlier outage's.
     g.problem[0] = 0;
     Report(text);
   }
   g.lastSendFailed = true;
   g.lastSendError = error;
-}
-
-void CopyWide(wchar_t* to, size_t capacity, const wchar_t* from) {
-  lstrcpynW(to, from, static_cast<int>(capacity));
 }
 
 }  // namespace
@@ -177,9 +185,9 @@ int32_t __stdcall SelvaneNetworkStatus(SelvaneNetworkStatusInfo* status) {
   std::memset(status, 0, sizeof *status);
   status->size = sizeof *status;
   status->usable = g.usable ? 1 : 0;
-  CopyWide(status->interfaceName, 16, kInterfaceName);
-  CopyWide(status->configFile, 260, g.file.Path());
-  CopyWide(status->problem, 320, g.problem);
+  CopyWide(status->interfaceName, kInterfaceName);
+  CopyWide(status->configFile, g.file.Path());
+  CopyWide(status->problem, g.problem);
   if (g.reading.Ok() && g.started) {
     const NetworkConfig& c = g.reading.config;
     status->protocol = static_cast<int32_t>(c.protocol);
