@@ -34,6 +34,15 @@ SETTING_KEY='HKCU\Software\VB and VBA Program Settings\Selvane Host\Plugins\Selv
 
 # msiexec; its exit code comes back modulo 256 (1603 as 67).
 msiexec_run() { wine msiexec "$@" /qn </dev/null >/dev/null 2>&1; }
+# The same with a verbose log in the test folder: what msiexec told the user.
+msiexec_logged() {  # msiexec_logged <log name> msiexec-args...
+  local log=$test_dir/$1.log
+  shift
+  wine msiexec "$@" /qn /l*v "$(win_path "$log")" </dev/null >/dev/null 2>&1
+}
+log_says() {  # log_says <log name> <text>
+  grep -aqiF -- "$2" "$test_dir/$1.log" || fail "msiexec's log says nothing of '$2' (see $test_dir/$1.log)"
+}
 
 # The four keys that registration writes, below <classes root>, as one text:
 # UTF-8, values sorted within each key (their order carries no meaning).
