@@ -228,7 +228,7 @@ case "$mode" in
       && fail "the network feature was installed over the maker's DMX60.dll and DMX120.dll"
     maker_files_intact "$up" DMX60.dll DMX120.dll
     [ ! -e "$up/Selvane.out.dll" ] && [ ! -e "$up/DMX510.dll" ] || fail "the refused install left files in $plugins"
-    log_says refused "DMX60.dll, DMX120.dll"
+    log_says refused "liegen Bibliotheken des Interface-Herstellers: DMX60.dll, DMX120.dll"
     echo "  ADDLOCAL=ALL beside the maker's DMX60.dll and DMX120.dll refused, with the message; their files untouched"
     msiexec_run /i "$(win_path "$msi")" INSTALLDIR="$plugins" || fail "the plug-in alone beside the maker's libraries: msiexec returned $?"
     [ -f "$up/Selvane.out.dll" ] || fail "the plug-in was not installed into $plugins"
@@ -254,7 +254,7 @@ case "$mode" in
     msiexec_logged machine-refused /i "$(win_path "$msi")" ALLUSERS=1 && fail "installed per machine beside the per-user install"
     [ ! -e "$machine_dir" ] || fail "the refused per-machine install left $machine_dir"
     [ -f "$user_dir/Selvane.out.dll" ] || fail "the refused per-machine install touched the per-user one"
-    log_says machine-refused "$(win_path "$user_dir")"
+    log_says machine-refused "Selvane ist bereits nur f" "$(win_path "$user_dir")"
     msiexec_run /x "$(win_path "$msi")" || fail "the per-user uninstall returned $?"
     [ ! -e "$user_dir" ] || fail "the per-user uninstall left $user_dir"
     echo "  per user, then per machine: refused with the message; the per-user uninstall leaves nothing"
@@ -265,7 +265,7 @@ case "$mode" in
     msiexec_logged user-refused /i "$(win_path "$msi")" && fail "installed per user over the per-machine install"
     [ ! -e "$user_dir" ] || fail "the refused per-user install left $user_dir"
     [ -f "$machine_dir/Selvane.out.dll" ] || fail "the refused per-user install touched the per-machine one"
-    log_says user-refused "$(win_path "$machine_dir")"
+    log_says user-refused "Selvane ist bereits f" "$(win_path "$machine_dir")"
     msiexec_run /x "$(win_path "$older")" || fail "the per-machine uninstall returned $?"
     [ ! -e "$machine_dir" ] || fail "the per-machine uninstall left $machine_dir"
     echo "  per machine (2.11), then per user: refused with the message; the per-machine uninstall leaves nothing" ;;

@@ -40,8 +40,13 @@ msiexec_logged() {  # msiexec_logged <log name> msiexec-args...
   shift
   wine msiexec "$@" /qn /l*v "$(win_path "$log")" </dev/null >/dev/null 2>&1
 }
-log_says() {  # log_says <log name> <text>
-  grep -aqiF -- "$2" "$test_dir/$1.log" || fail "msiexec's log says nothing of '$2' (see $test_dir/$1.log)"
+# One message line of the log (not its closing list of properties) holds every text.
+log_says() {  # log_says <log name> <text>...
+  local log=$test_dir/$1.log lines text
+  shift
+  lines=$(grep -av '^Property(' "$log")
+  for text in "$@"; do lines=$(grep -aiF -- "$text" <<<"$lines"); done
+  [ -n "$lines" ] || fail "msiexec's log has no message with: $* (see $log)"
 }
 
 # The four keys that registration writes, below <classes root>, as one text:
