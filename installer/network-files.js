@@ -11,7 +11,6 @@ var libraries = [
 var ourExport = "SelvaneNetworkStatus";
 // Packages before 2.12 installed the example as the settings file itself.
 var settingsName = "Selvane.network.ini";
-var keptSettingsName = "Selvane.network.ini.upgrade";
 var forReading = 1, asAnsi = 0;
 var idOk = 1;
 
@@ -54,23 +53,43 @@ function FindInterfaceLibraries() {
   return idOk;
 }
 
-// Around the removal of an older version during an upgrade: a package before
-// 2.12 removes the user's edited settings file with itself.
-function KeepNetworkSettings() {
+// Around the removal of an older version during an upgrade. A package before
+// 2.12 removes with itself the user's edited settings file, which it had
+// installed as the example, and whatever library is at its libraries' names,
+// even a maker's library that the user put there: each is kept as a copy and
+// put back when the removal took it.
+var keptSuffix = ".upgrade";
+
+function userFiles() {
+  var names = [settingsName];
+  var foreign = Session.Property("SELVANE_FOREIGN_LIBRARIES");
+  return foreign === "" ? names : names.concat(foreign.split(", "));
+}
+
+function KeepUserFiles() {
   var folder = installFolder();
+  if (folder === "") return idOk;
   var files = new ActiveXObject("Scripting.FileSystemObject");
-  if (folder !== "" && files.FileExists(folder + settingsName))
-    files.CopyFile(folder + settingsName, folder + keptSettingsName, true);
+  var names = userFiles();
+  for (var i = 0; i < names.length; i++) {
+    if (files.FileExists(folder + names[i]))
+      files.CopyFile(folder + names[i], folder + names[i] + keptSuffix, true);
+  }
   return idOk;
 }
 
-function RestoreNetworkSettings() {
+function RestoreUserFiles() {
   var folder = installFolder();
+  if (folder === "") return idOk;
   var files = new ActiveXObject("Scripting.FileSystemObject");
-  if (folder === "" || !files.FileExists(folder + keptSettingsName)) return idOk;
-  if (files.FileExists(folder + settingsName))
-    files.DeleteFile(folder + keptSettingsName);
-  else
-    files.MoveFile(folder + keptSettingsName, folder + settingsName);
+  var names = userFiles();
+  for (var i = 0; i < names.length; i++) {
+    var path = folder + names[i];
+    if (!files.FileExists(path + keptSuffix)) continue;
+    if (files.FileExists(path))
+      files.DeleteFile(path + keptSuffix);
+    else
+      files.MoveFile(path + keptSuffix, path);
+  }
   return idOk;
 }

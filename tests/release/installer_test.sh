@@ -16,7 +16,8 @@
 #   foreign: the maker's DMX60.dll and DMX120.dll in the plug-in folder: the
 #       network feature is refused there with a message, the plug-in alone
 #       installs and uninstalls beside them, and a maker's library put over
-#       ours after the install survives the uninstall, byte for byte.
+#       ours after the install survives the uninstall, and the upgrade from
+#       2.11, byte for byte.
 #   scope: per user, then per machine is refused with a message; 2.11 per
 #       machine, then this one per user too; each uninstall leaves nothing.
 set -uo pipefail
@@ -195,6 +196,8 @@ case "$mode" in
     for f in DMX60.dll DMX120.dll DMX510.dll Selvane.network.example.ini; do
       cmp -s "$stage/network/$f" "$up/$f" || fail "the upgrade dropped the network feature: $f is missing or not $version's"
     done
+    left=$(cd "$up" && ls -- *.upgrade 2>/dev/null)
+    [ -z "$left" ] || fail "the upgrade left its copies: $left"
     echo "  the network feature carried over, the user's Selvane.network.ini kept as it was"
     export_hives "$test_dir/upgraded"
     for f in "$test_dir"/upgraded-*.txt; do
@@ -246,7 +249,19 @@ case "$mode" in
     msiexec_run /x "$(win_path "$msi")" || fail "msiexec /x returned $?"
     maker_files_intact "$nd" DMX60.dll
     [ ! -e "$nd/DMX120.dll" ] && [ ! -e "$nd/DMX510.dll" ] || fail "uninstall left our own network libraries"
-    echo "  a maker's DMX60.dll put over ours survives the uninstall; ours are removed" ;;
+    echo "  a maker's DMX60.dll put over ours survives the uninstall; ours are removed"
+    # The same over a network install of the earlier layout, which removes
+    # whatever is at its libraries' names: the upgrade keeps the maker's.
+    older=$test_dir/Selvane-2.11.msi
+    build_older_package "$older"
+    old_dir='C:\Show\Old'
+    od=$(unix_path "$old_dir")
+    msiexec_run /i "$(win_path "$older")" INSTALLDIR="$old_dir" ADDLOCAL=ALL || fail "the 2.11 network install returned $?"
+    cp "$doubles/DMX60.dll" "$doubles/DMX120.dll" "$doubles/DMX510.dll" "$od/"
+    msiexec_run /i "$(win_path "$msi")" || fail "upgrading to $version returned $?"
+    cmp -s "$stage/Selvane.out.dll" "$od/Selvane.out.dll" || fail "$version did not replace 2.11 in $old_dir"
+    maker_files_intact "$od" DMX60.dll DMX120.dll DMX510.dll
+    echo "  the maker's libraries put over those of a 2.11 network install survive the upgrade" ;;
   scope)
     user_dir=$(unix_path "$local_appdata\\Programs\\Selvane")
     machine_dir=$(unix_path "$program_files\\Selvane")
