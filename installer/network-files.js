@@ -9,7 +9,7 @@ var libraries = [
   { name: "DMX510.dll", folder: "NETWORKDMX510DIR" }
 ];
 var ourExport = "SelvaneNetworkStatus";
-// Packages before 2.12 installed the example as the settings file itself.
+// Earlier packages installed the example as the settings file itself.
 var settingsName = "Selvane.network.ini";
 var forReading = 1, asAnsi = 0;
 var idOk = 1;
@@ -53,8 +53,8 @@ function FindInterfaceLibraries() {
   return idOk;
 }
 
-// Around the removal of an older version during an upgrade. A package before
-// 2.12 removes with itself the user's edited settings file, which it had
+// Around the removal of an older version during an upgrade. An earlier
+// package removes with itself the user's edited settings file, which it had
 // installed as the example, and whatever library is at its libraries' names,
 // even a maker's library that the user put there: each is kept as a copy and
 // put back when the removal took it.
