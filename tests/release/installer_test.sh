@@ -12,7 +12,8 @@
 #       feature, into the host's own folder, where the user edits
 #       Selvane.network.ini; then this one without options: one product left,
 #       the setting, the network feature and the user's file kept; going back
-#       is refused; the uninstall leaves only the user's file.
+#       is refused; the next upgrade (9.99) keeps them too; the uninstall
+#       leaves only the user's file.
 #   foreign: the maker's DMX60.dll and DMX120.dll in the plug-in folder: the
 #       network feature is refused there with a message, the plug-in alone
 #       installs and uninstalls beside them, and a maker's library put over
@@ -213,7 +214,19 @@ case "$mode" in
     msiexec_run /i "$(win_path "$older")" INSTALLDIR="$plugins" && fail "2.11 installed over $version"
     cmp -s "$stage/Selvane.out.dll" "$up/Selvane.out.dll" || fail "the refused downgrade touched the files"
     echo "  going back to 2.11 is refused"
+    # The next upgrade starts from this layout.
+    newer=$test_dir/Selvane-9.99.msi
+    bash "$release_tests_root/tools/release/build-msi.sh" "$stage" 9.99 "$newer" --network >/dev/null \
+      || fail "cannot build the 9.99 package"
+    newer_product=$(msiinfo export "$newer" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
+    msiexec_run /i "$(win_path "$newer")" || fail "upgrading to 9.99 returned $?"
+    for f in DMX60.dll DMX120.dll DMX510.dll Selvane.network.example.ini; do
+      [ -f "$up/$f" ] || fail "the upgrade from $version dropped the network feature: $f is missing"
+    done
+    cmp -s "$test_dir/user-settings.ini" "$up/Selvane.network.ini" || fail "the upgrade from $version changed the user's Selvane.network.ini"
+    echo "  $version replaced by 9.99 the same way"
     # As Programs and Features does it: by product code, without the folder.
+    product=$newer_product
     msiexec_run /x "$product" || fail "msiexec /x $product returned $?"
     for f in $installed_files; do
       [ ! -e "$up/$f" ] || fail "uninstall left $plugins\\$f"
