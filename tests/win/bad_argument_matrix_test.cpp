@@ -239,6 +239,19 @@ std::vector<ArgumentKind> ArgumentKinds() {
     a.p.inner = I4(7);
     a.v = VariantRef(&a.p.inner);
   });
+  // A script's variables holding integers take the fast path, its checks included.
+  add("VARIANT* I2 7", [](Argument& a) {
+    a.p.inner = I2(7);
+    a.v = VariantRef(&a.p.inner);
+  });
+  add("VARIANT* I4 -1", [](Argument& a) {
+    a.p.inner = I4(-1);
+    a.v = VariantRef(&a.p.inner);
+  });
+  add("VARIANT* I4 600", [](Argument& a) {
+    a.p.inner = I4(600);
+    a.v = VariantRef(&a.p.inner);
+  });
   add("VARIANT* BSTR \"7\"", [](Argument& a) {
     a.p.inner = Bstr(a.Text(L"7"));
     a.v = VariantRef(&a.p.inner);
@@ -372,6 +385,9 @@ const KindRow kKinds[] = {
     {"ARRAY NULL",              kMismatch,                    kMismatch,          kMismatch},
     {"VARIANT by value",        kMismatch,                    kMismatch,          kMismatch},
     {"VARIANT* I4 7",           kOk,                          kOk,                kOk},
+    {"VARIANT* I2 7",           kOk,                          kOk,                kOk},
+    {"VARIANT* I4 -1",          Raises(SubscriptOutOfRange),  Raises(Overflow),   kOk},
+    {"VARIANT* I4 600",         kOk,                          Raises(Overflow),   kOk},
     {"VARIANT* BSTR \"7\"",     kOk,                          kOk,                kOk},
     {"VARIANT* EMPTY",          Raises(SubscriptOutOfRange),  kOk,                kOk},
     {"VARIANT* VARIANT* I4 7",  kOk,                          kOk,                kOk},
