@@ -430,6 +430,8 @@ const ShapeRow kShapes[] = {
     {"2 args",                    kCount,     kOk,        kOk},
     {"3 args",                    kCount,     kCount,     kCount},
     {"4 args",                    kCount,     kCount,     kCount},
+    {"5 args",                    kCount,     kCount,     kCount},
+    {"8 args, strings and objects", kCount,   kCount,     kCount},
     {"named PROPERTYPUT",         kCount,     kCount,     kCount},
     {"named by position",         kCount,     kOk,        kOk},
     {"named swapped",             kCount,     kOk,        kOk},
@@ -634,6 +636,23 @@ std::vector<Shape> Shapes() {
       }
     });
   }
+  // More than four arguments are copied to the heap before the type library
+  // refuses them: strings and object references too, each freed again.
+  add("5 args", [](Call& c, const Method& m, const std::wstring& t) {
+    AddValidArgs(c, m, t);
+    while (c.args.size() < 5) c.Add().v = I4(7);
+  });
+  add("8 args, strings and objects", [](Call& c, const Method& m, const std::wstring& t) {
+    AddValidArgs(c, m, t);
+    while (c.args.size() < 8) {
+      Argument& a = c.Add();
+      if (c.args.size() % 2) a.v = Bstr(a.Text(L"7"));
+      else {
+        V_VT(&a.v) = VT_DISPATCH;
+        V_DISPATCH(&a.v) = &g_valued;
+      }
+    }
+  });
   add("named PROPERTYPUT", [](Call& c, const Method& m, const std::wstring& t) {
     AddValidArgs(c, m, t);
     if (c.args.empty()) c.Add();
