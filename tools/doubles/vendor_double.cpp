@@ -5,6 +5,7 @@
 #include <cstring>
 #include <vector>
 
+#include "hostile_behaviour.h"
 #include "vendor_double_api.h"
 #include "virtual_view.h"
 
@@ -67,8 +68,9 @@ int32_t ResultFor(int32_t index) {
 }
 
 // What a maker's library may do inside its call: keep the interface's
-// window alive by pumping messages, tell the user with a message box, or fault.
-void Misbehave(int32_t behaviour, int32_t ms) {
+// window alive by pumping messages, tell the user with a message box, fault,
+// or do what hostile libraries do (hostile_behaviour.h).
+void Misbehave(int32_t behaviour, int32_t ms, uint8_t* setLevelBuffer = nullptr) {
   switch (behaviour) {
     case VENDOR_DOUBLE_PUMP_MESSAGES: {
       const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
@@ -87,6 +89,9 @@ void Misbehave(int32_t behaviour, int32_t ms) {
       break;
     case VENDOR_DOUBLE_WRITE_NULL:
       *static_cast<volatile int32_t*>(nullptr) = 1;
+      break;
+    default:
+      Hostile(behaviour, true, setLevelBuffer);
       break;
   }
 }
@@ -148,7 +153,7 @@ int32_t __stdcall SetLevel(const uint8_t* buffer, int32_t count) {
     LeaveCriticalSection(&g->lock);
   }
   const int32_t result = Record(call, true, count < 0 ? 0 : (count > 510 ? 510 : count));
-  Misbehave(depth.behaviour, depth.ms);
+  Misbehave(depth.behaviour, depth.ms, const_cast<uint8_t*>(buffer));
   return result;
 }
 #else
@@ -162,6 +167,7 @@ int32_t __stdcall OutDMX(uint8_t index, uint8_t level) {
   if (g->logging || VirtualViewActive()) call.timeMs = NowMs();
   const int32_t result = Record(call, index == 0, index == VENDOR_DOUBLE_CHANNELS - 1 ? VENDOR_DOUBLE_CHANNELS : 0);
   if (depth.index == index) Misbehave(depth.behaviour, depth.ms);
+  else if (depth.index + 1 == index) Hostile(depth.behaviour, false, nullptr);
   return result;
 }
 #endif
@@ -242,6 +248,9 @@ void __stdcall VendorDouble_LastFrame(uint8_t* levels510) {
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
+#ifdef VENDOR_DOUBLE_FP_AT_LOAD
+    ClobberFloatingPointState();
+#endif
     g = new DoubleState();
     InitializeCriticalSection(&g->lock);
     LARGE_INTEGER frequency;
