@@ -51,12 +51,17 @@ int main(int argc, char** argv) {
   const int periodTicks = argc > 1 ? std::max(10, std::atoi(argv[1])) : 200;
 
   NoOpVendor noOp;
-  BenchRow("tick DMX-60, in-process no-op vendor", NsPerTick(noOp, 64, 20000), "ns/tick");
-  BenchRow("tick DMX-120, in-process no-op vendor", NsPerTick(noOp, 120, 20000), "ns/tick");
-  BenchRow("tick DMX-510USB, in-process no-op vendor", NsPerTick(noOp, 510, 20000), "ns/tick");
   GuardedNoOpVendor guardedNoOp;
-  const double plain120 = NsPerTick(noOp, 120, 20000);
-  const double guarded120 = NsPerTick(guardedNoOp, 120, 20000, true);
+  // The DMX-120 ticks plain and guarded in turns, the best of each, so that
+  // changes in the machine's load fall on both alike.
+  double plain120 = 1e300, guarded120 = 1e300;
+  for (int turn = 0; turn < 5; ++turn) {
+    plain120 = std::min(plain120, NsPerTick(noOp, 120, 20000));
+    guarded120 = std::min(guarded120, NsPerTick(guardedNoOp, 120, 20000, true));
+  }
+  BenchRow("tick DMX-60, in-process no-op vendor", NsPerTick(noOp, 64, 20000), "ns/tick");
+  BenchRow("tick DMX-120, in-process no-op vendor", plain120, "ns/tick");
+  BenchRow("tick DMX-510USB, in-process no-op vendor", NsPerTick(noOp, 510, 20000), "ns/tick");
   BenchRow("tick DMX-60, no-op vendor, guarded calls", NsPerTick(guardedNoOp, 64, 20000, true), "ns/tick");
   BenchRow("tick DMX-120, no-op vendor, guarded calls", guarded120, "ns/tick");
   BenchRow("tick DMX-510USB, no-op vendor, guarded calls", NsPerTick(guardedNoOp, 510, 20000, true), "ns/tick");
