@@ -1,5 +1,6 @@
 #include "vendor_binding.h"
 
+#include "floating_point_control.h"
 #include "vendor_call_guard.h"
 #include "vendor_library_loader.h"
 

@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-#include <atomic>
 
 // The exception registration record that RunGuarded pushes on the stack:
 //   +0 the previous record (FS:[0] before), +4 the handler, +8 RunGuarded's EBP,
@@ -16,21 +15,19 @@ struct SelvaneGuardRecord {
 };
 
 extern "C" {
-uint32_t __cdecl SelvaneRunGuarded(void (*body)(void*), void* context);
 [[noreturn]] void __cdecl SelvaneGuardAbandon(SelvaneGuardRecord* record);
 EXCEPTION_DISPOSITION __cdecl SelvaneGuardHandler(EXCEPTION_RECORD* exception, void* frame, CONTEXT* context,
                                                   void* dispatcher);
 }
 
 // The call loops keep the stack pointer that each call must return with in
-// EBX, which is callee-saved in both stdcall and cdecl; the FS:[0] to put
-// back after each call is pushed just below the saved registers, at 0(%ebx).
-// VENDOR_CALL_RETURNED stores the low word of EAX through the pointer at
-// \active(%ebx), puts the chain back and compares the stack pointer.
+// EBX and the pointer to OutputActive in EBP, both callee-saved in stdcall
+// and cdecl alike; the FS:[0] to put back after each call is pushed just
+// below the saved registers, at 0(%ebx). VENDOR_CALL_RETURNED stores the low
+// word of the result, puts the chain back and compares the stack pointer.
 asm(R"(
-    .macro VENDOR_CALL_RETURNED active
-    movl  \active(%ebx), %ecx
-    movw  %ax, (%ecx)
+    .macro VENDOR_CALL_RETURNED
+    movw  %ax, (%ebp)
     movl  (%ebx), %ecx
     movl  %ecx, %fs:0
     cmpl  %ebx, %esp
@@ -47,19 +44,19 @@ _SelvaneCallEachChannel:
     pushl %fs:0
     movl  %esp, %ebx
     movl  28(%ebx), %edi
-    movl  32(%ebx), %ebp
+    movl  36(%ebx), %ebp
     xorl  %esi, %esi
-    cmpl  %ebp, %esi
+    cmpl  32(%ebx), %esi
     jge   2f
 1:
     movzbl (%edi,%esi), %eax
     pushl %eax
     pushl %esi
     call  *24(%ebx)
-    VENDOR_CALL_RETURNED 36
+    VENDOR_CALL_RETURNED
     jne   3f
     incl  %esi
-    cmpl  %ebp, %esi
+    cmpl  32(%ebx), %esi
     jl    1b
 2:
     movl  $1, %eax
@@ -78,18 +75,21 @@ _SelvaneCallEachChannel:
     .globl _SelvaneCallOnce
     .def _SelvaneCallOnce; .scl 2; .type 32; .endef
 _SelvaneCallOnce:
+    pushl %ebp
     pushl %ebx
     pushl %fs:0
     movl  %esp, %ebx
+    movl  28(%ebx), %ebp
+    pushl 24(%ebx)
     pushl 20(%ebx)
-    pushl 16(%ebx)
-    call  *12(%ebx)
-    VENDOR_CALL_RETURNED 24
+    call  *16(%ebx)
+    VENDOR_CALL_RETURNED
     sete  %al
     movzbl %al, %eax
     movl  %ebx, %esp
     addl  $4, %esp
     popl  %ebx
+    popl  %ebp
     ret
 
     .globl _SelvaneRunGuarded
@@ -160,36 +160,9 @@ extern "C" EXCEPTION_DISPOSITION __cdecl SelvaneGuardHandler(EXCEPTION_RECORD* e
 namespace selvane {
 namespace {
 
-// MXCSR exists only with SSE. Found out once; threads that race here agree.
-constinit std::atomic<int> g_hasSse{-1};
-
-bool HasSse() noexcept {
-  int has = g_hasSse.load(std::memory_order_relaxed);
-  if (has < 0) {
-    has = IsProcessorFeaturePresent(PF_XMMI_INSTRUCTIONS_AVAILABLE) ? 1 : 0;
-    g_hasSse.store(has, std::memory_order_relaxed);
-  }
-  return has != 0;
-}
-
 uintptr_t RoundUp(uintptr_t n, uintptr_t page) { return (n + page - 1) & ~(page - 1); }
 
 }  // namespace
-
-uint32_t RunGuarded(void (*body)(void*), void* context) noexcept { return SelvaneRunGuarded(body, context); }
-
-FloatingPointControl SaveFloatingPointControl() noexcept {
-  FloatingPointControl saved{};
-  asm volatile("fnstcw %0" : "=m"(saved.x87)::"memory");
-  if (HasSse()) asm volatile("stmxcsr %0" : "=m"(saved.mxcsr)::"memory");
-  return saved;
-}
-
-void RestoreFloatingPointControl(const FloatingPointControl& saved) noexcept {
-  // fninit empties the register stack and clears pending exceptions.
-  asm volatile("fninit\n\tfldcw %0" ::"m"(saved.x87) : "memory");
-  if (HasSse()) asm volatile("ldmxcsr %0" ::"m"(saved.mxcsr) : "memory");
-}
 
 bool RestoreStackGuard() noexcept {
   volatile uint8_t here = 0;

@@ -6,6 +6,7 @@
 extern "C" {
 int SelvaneCallEachChannel(const void* entry, const uint8_t* levels, int count, int16_t* outputActive);
 int SelvaneCallOnce(const void* entry, uint32_t first, uint32_t second, int16_t* outputActive);
+uint32_t SelvaneRunGuarded(void (*body)(void*), void* context);
 }
 
 namespace selvane {
@@ -43,17 +44,7 @@ inline bool CallOnce(const void* entry, uint32_t first, uint32_t second, int16_t
 // breakpoint or single-step trap while no debugger is attached. The frames
 // inside have then been unwound and abandoned, so `body` must hold nothing
 // that needs freeing.
-uint32_t RunGuarded(void (*body)(void*), void* context) noexcept;
-
-// The floating-point control state a host's own arithmetic relies on: the
-// x87 control word and MXCSR. Libraries built with Delphi change both.
-struct FloatingPointControl {
-  uint16_t x87;
-  uint32_t mxcsr;
-};
-FloatingPointControl SaveFloatingPointControl() noexcept;
-// Puts it back, with an empty x87 register stack and no pending exception.
-void RestoreFloatingPointControl(const FloatingPointControl& saved) noexcept;
+inline uint32_t RunGuarded(void (*body)(void*), void* context) noexcept { return SelvaneRunGuarded(body, context); }
 
 // After a stack overflow has been recovered from: a guard page again below
 // the current stack pointer, as _resetstkoflw makes, so that the next

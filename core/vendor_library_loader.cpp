@@ -1,7 +1,7 @@
 #include "vendor_library_loader.h"
 
+#include "floating_point_control.h"
 #include "module_lifetime.h"
-#include "vendor_call_guard.h"
 
 namespace selvane {
 namespace {

@@ -24,10 +24,12 @@ struct VendorDoubleCall {
 // Hostile libraries, as old debug builds and Delphi-built drivers behave:
 #define VENDOR_DOUBLE_BREAKPOINT 4         // executes int3 (a leftover DebugBreak)
 #define VENDOR_DOUBLE_TRAP_FLAG 5          // sets the trap flag (single-step)
-#define VENDOR_DOUBLE_FP_STATE 6           // x87 control word 0x1372, SSE exceptions unmasked, values left on the x87 stack
+// x87 control word 0x1372, SSE exceptions unmasked, values left on the x87 stack:
+#define VENDOR_DOUBLE_FP_STATE 6
 #define VENDOR_DOUBLE_STACK_OVERFLOW 7     // runs out of stack
 #define VENDOR_DOUBLE_CHAIN_GARBAGE 8      // returns with FS:[0] set to garbage; the next call faults
-#define VENDOR_DOUBLE_CHAIN_LEFT_RECORD 9  // returns with its own record on FS:[0]; the next call overwrites it and faults
+// returns with its own record on FS:[0]; the next call overwrites it and faults:
+#define VENDOR_DOUBLE_CHAIN_LEFT_RECORD 9
 #define VENDOR_DOUBLE_WRITE_UNIVERSE 10    // SetLevel: writes a whole 512-slot universe at the address
 #define VENDOR_DOUBLE_MESSAGE_BOX_TITLE L"Selvane Vendor Double"
 

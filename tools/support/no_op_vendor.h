@@ -25,7 +25,8 @@ struct NoOpVendor final : selvane::VendorPort {
     });
   }
   bool SetLevel(const uint8_t* first, int32_t count, int16_t& active) override {
-    active = selvane::LowWord(entry(static_cast<uint32_t>(reinterpret_cast<uintptr_t>(first)), static_cast<uint32_t>(count)));
+    const auto address = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(first));
+    active = selvane::LowWord(entry(address, static_cast<uint32_t>(count)));
     return true;
   }
 };
