@@ -2,7 +2,6 @@
 
 #include <windows.h>
 
-
 // The exception registration record that RunGuarded pushes on the stack:
 //   +0 the previous record (FS:[0] before), +4 the handler, +8 RunGuarded's EBP,
 //   +12 the code of the exception that ended the body (0 while none).

@@ -17,7 +17,7 @@ namespace selvane {
 // assembly (vendor_call_guard.cpp): a frame-based exception handler linked
 // into the thread's FS:[0] chain for the length of a tick, with a fixed
 // resume point, and call loops that check the stack pointer after each
-// vendor call and put the chain back. A frame handler costs two stores per
+// vendor call and put the chain back. A frame handler costs a few stores per
 // tick; an access check per call (IsBadReadPtr and the like) would neither
 // catch a fault inside the library nor be cheap, and vectored handlers are
 // process-wide and would see the host's exceptions too.
