@@ -44,6 +44,7 @@ class LibraryFolder {
     DWORD written = 0;
     WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(f);
+    Sleep(300);  // past the settling time: a file written just now is not used yet
   }
   HMODULE Load() { return module_ = LoadLibraryW(Path().c_str()); }
   void Unload() {

@@ -18,15 +18,15 @@
 
 #include "bench_table.h"
 #include "message_pump.h"
-#include "network_status.h"
+#include "network_library_client.h"
 #include "plugin_module.h"
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
 
-using SetLevelFunction = int16_t(__stdcall*)(const uint8_t*, int32_t);
-using OutDmxFunction = int16_t(__stdcall*)(uint8_t, uint8_t);
+using selvane::vendor::OutDmxFunction;
+using selvane::vendor::SetLevelFunction;
 
 std::wstring g_folder;
 
@@ -37,23 +37,12 @@ HMODULE Load(const wchar_t* name) {
   return m;
 }
 
-template <typename F>
-F Entry(HMODULE m, const char* name) {
-  return reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(m, name)));
-}
-
-uint32_t FramesSent(HMODULE m) {
-  SelvaneNetworkStatusInfo s{};
-  s.size = sizeof s;
-  auto status = Entry<SelvaneNetworkStatusFunction>(m, "SelvaneNetworkStatus");
-  return status && status(&s) ? s.framesSent : 0;
-}
 
 int Cost() {
   HMODULE dmx510 = Load(L"DMX510.dll"), dmx120 = Load(L"DMX120.dll");
   if (!dmx510 || !dmx120) return 1;
-  auto setLevel = Entry<SetLevelFunction>(dmx510, "SetLevel");
-  auto outDmx = Entry<OutDmxFunction>(dmx120, "OutDMX");
+  auto setLevel = LibraryEntry<SetLevelFunction>(dmx510, "SetLevel");
+  auto outDmx = LibraryEntry<OutDmxFunction>(dmx120, "OutDMX");
   uint8_t levels[510] = {};
   if (!setLevel(levels, 509) || !outDmx(119, 0)) {
     std::fprintf(stderr, "the libraries answer 0: see Selvane.network.ini\n");
@@ -75,7 +64,7 @@ int Cost() {
 int Frames(int count) {
   HMODULE dmx510 = Load(L"DMX510.dll");
   if (!dmx510) return 1;
-  auto setLevel = Entry<SetLevelFunction>(dmx510, "SetLevel");
+  auto setLevel = LibraryEntry<SetLevelFunction>(dmx510, "SetLevel");
   uint8_t levels[510] = {};
   for (int i = 0; i < count; ++i) {
     levels[0] = static_cast<uint8_t>(i);
@@ -83,7 +72,7 @@ int Frames(int count) {
     if (!setLevel(levels, 509)) return 1;
     Sleep(10);
   }
-  std::printf("%lu\n", static_cast<unsigned long>(FramesSent(dmx510)));
+  std::printf("%lu\n", static_cast<unsigned long>(NetworkStatusOf(dmx510).framesSent));
   return 0;
 }
 
