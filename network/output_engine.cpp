@@ -43,6 +43,7 @@ OutputEngine::Readiness OutputEngine::Ready(uint64_t nowMs) {
   }
   read_ = true;
   usable_ = false;
+  packetBuilt_ = false;
   char text[512];
   if (!reading_.Ok()) {
     char reason[256];
@@ -68,7 +69,12 @@ OutputEngine::Readiness OutputEngine::Ready(uint64_t nowMs) {
 }
 
 void OutputEngine::SendFrame(const uint8_t* levels, size_t count) {
-  BuildOutgoingPacket(reading_.config, cid_, sequences_, levels, count, packet_);
+  if (packetBuilt_) {
+    RefreshOutgoingPacket(reading_.config, sequences_, levels, count, packet_);
+  } else {
+    BuildOutgoingPacket(reading_.config, cid_, sequences_, levels, count, packet_);
+    packetBuilt_ = true;
+  }
   const SendOutcome outcome = transport_->Send(packet_.bytes, packet_.size, packet_.to);
   if (outcome == SendOutcome::Busy) return;
   if (outcome == SendOutcome::Sent) {

@@ -86,6 +86,7 @@ class OutputEngine {
   SequenceCounters sequences_;
   ChannelGatherer gatherer_;
   OutgoingPacket packet_;
+  bool packetBuilt_ = false;  // packet_ holds the header of the reading in use
   uint32_t framesSent_ = 0;
   uint32_t sendErrors_ = 0;
   int lastSendError_ = 0;
