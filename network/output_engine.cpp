@@ -36,7 +36,7 @@ OutputEngine::Readiness OutputEngine::Ready(uint64_t nowMs) {
     platform_.Start(cid_, sequenceStart);
     sequences_ = SequenceCounters(sequenceStart);
   }
-  if (!watch_.Refresh(nowMs, platform_.Settings(), reading_)) {
+  if (!watch_.Due(nowMs) || !watch_.Refresh(nowMs, platform_.Settings(), reading_)) {
     if (usable_) return Readiness::Send;
     // The first file still being written is no fault: nothing goes out meanwhile.
     return watch_.Settling() && !read_ ? Readiness::Wait : Readiness::Paused;

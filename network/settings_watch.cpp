@@ -3,7 +3,7 @@
 namespace selvane::net {
 
 bool SettingsWatch::Refresh(uint64_t nowMs, SettingsFile& file, ConfigResult& result) {
-  if (looked_ && nowMs - lastLookMs_ < (settling_ ? kSettlingMs : kSettingsLookMs)) return false;
+  if (!Due(nowMs)) return false;
   const bool first = !looked_;
   looked_ = true;
   lastLookMs_ = nowMs;

@@ -42,6 +42,11 @@ inline constexpr uint64_t kSettlingMs = 250;
 
 class SettingsWatch {
  public:
+  // Whether a look at the file is due: inline, since every call asks.
+  bool Due(uint64_t nowMs) const {
+    return !looked_ || nowMs - lastLookMs_ >= (settling_ ? kSettlingMs : kSettingsLookMs);
+  }
+
   // True when the file was looked at and has changed since the last reading:
   // `result` then holds the new reading.
   bool Refresh(uint64_t nowMs, SettingsFile& file, ConfigResult& result);
