@@ -72,10 +72,10 @@ class Platform final : public EnginePlatform, public SettingsFile {
     stamp.ageMs = Hundreds(now) > stamp.written ? (Hundreds(now) - stamp.written) / 10000 : 0;
     return true;
   }
-  ReadOutcome Read(char* text, size_t capacity, size_t& size) override {
-    // Without FILE_SHARE_WRITE: a writer that still holds the file open makes this fail.
-    const HANDLE opened = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr);
+  ReadOutcome Read(char* text, size_t capacity, size_t& size, bool evenInUse) override {
+    // Without FILE_SHARE_WRITE, a writer that still holds the file open makes this fail.
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE | (evenInUse ? FILE_SHARE_WRITE : 0);
+    const HANDLE opened = CreateFileW(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     selvane::unique_handle file(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
     DWORD read = 0;
     if (!file || !ReadFile(file.get(), text, static_cast<DWORD>(capacity), &read, nullptr)) {

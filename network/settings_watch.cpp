@@ -12,6 +12,7 @@ bool SettingsWatch::Refresh(uint64_t nowMs, SettingsFile& file, ConfigResult& re
   const bool present = file.Stamp(stamp);
   const bool changed = first || reread_ || present != present_ || (present && !(stamp == stamp_));
   if (!changed && !settling_) return false;
+  if (changed) stampSinceMs_ = nowMs;
   present_ = present;
   stamp_ = stamp;
   // Written just now and not seen before: look again once it has had time to
@@ -28,7 +29,8 @@ bool SettingsWatch::Refresh(uint64_t nowMs, SettingsFile& file, ConfigResult& re
   } else if (stamp.size > kMaxConfigFileBytes) {
     reading.problem = ConfigProblem::TooLarge;
   } else {
-    switch (file.Read(text_, sizeof text_, size)) {
+    const bool heldOpenButSettled = nowMs - stampSinceMs_ >= kHeldOpenSettledMs;
+    switch (file.Read(text_, sizeof text_, size, heldOpenButSettled)) {
       case ReadOutcome::InUse:
         settling_ = true;  // its writer is not done: no fault, look again soon
         return false;

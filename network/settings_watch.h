@@ -30,8 +30,9 @@ class SettingsFile {
  public:
   // Whether the file is there, and its stamp.
   virtual bool Stamp(SettingsStamp& stamp) = 0;
-  // Reads up to `capacity` bytes of it into `text`.
-  virtual ReadOutcome Read(char* text, size_t capacity, size_t& size) = 0;
+  // Reads up to `capacity` bytes of it into `text`; `evenInUse`: also while
+  // a writer holds it open.
+  virtual ReadOutcome Read(char* text, size_t capacity, size_t& size, bool evenInUse) = 0;
 
  protected:
   ~SettingsFile() = default;
@@ -39,6 +40,9 @@ class SettingsFile {
 
 inline constexpr uint64_t kSettingsLookMs = 1000;
 inline constexpr uint64_t kSettlingMs = 250;
+// A file its writer holds open but has not changed for this long is taken as
+// written: some editors keep their file open.
+inline constexpr uint64_t kHeldOpenSettledMs = 2000;
 
 class SettingsWatch {
  public:
@@ -60,6 +64,7 @@ class SettingsWatch {
  private:
   bool looked_ = false;
   bool settling_ = false;
+  uint64_t stampSinceMs_ = 0;  // when the file was first seen as it is
   uint64_t lastLookMs_ = 0;
   bool present_ = false;
   bool reread_ = false;

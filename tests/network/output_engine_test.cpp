@@ -63,9 +63,9 @@ class FakePlatform final : public EnginePlatform, public SettingsFile {
     stamp = {text.size(), written, ageMs};
     return present;
   }
-  ReadOutcome Read(char* out, size_t capacity, size_t& size) override {
+  ReadOutcome Read(char* out, size_t capacity, size_t& size, bool evenInUse) override {
     ++reads;
-    if (inUse) return ReadOutcome::InUse;
+    if (inUse && !evenInUse) return ReadOutcome::InUse;
     if (!readable) return ReadOutcome::Unreadable;
     size = text.size() < capacity ? text.size() : capacity;
     std::memcpy(out, text.data(), size);
@@ -268,6 +268,18 @@ TEST(OutputEngine, SixtyFourThreadsGetTheirFramesOutWithoutAnAllocation) {
   CountAllocations(false);
   EXPECT_EQ(0, AllocationCount());
   EXPECT_EQ(3 * 64, platform.transport.sends);
+}
+
+// An editor that keeps the file open for writing but writes no more: its
+// file is used once it has stayed the same a while, not never.
+TEST(OutputEngine, AFileHeldOpenButUnchangedForTwoSecondsIsUsed) {
+  FakePlatform platform;
+  platform.inUse = true;
+  OutputEngine engine(kDmx510, platform);
+  for (uint64_t now = 0; now < 1900; now += 10) ASSERT_EQ(1, engine.SetLevel(g_levels, 509, now));
+  EXPECT_TRUE(platform.transport.sent.empty()) << "used while its writer may still be at it";
+  for (uint64_t now = 1900; now < 2600; now += 10) ASSERT_EQ(1, engine.SetLevel(g_levels, 509, now));
+  EXPECT_FALSE(platform.transport.sent.empty()) << "a file held open is never used";
 }
 
 // A count SetLevel cannot use, or no address: nothing sent, 0, one report.
