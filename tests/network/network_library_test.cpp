@@ -1,6 +1,7 @@
 // The network libraries under Wine, with an in-process UDP receiver on a
 // loopback address: whole packets from several threads, the sequence, the
 // CID across loads, and the configuration file's changes and problems.
+// run_library_test.sh runs it in a private network namespace.
 #include <winsock2.h>
 #include <windows.h>
 #include <sddl.h>
