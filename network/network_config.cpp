@@ -95,7 +95,7 @@ bool ParseIpv4(const char* text, size_t size, uint32_t& address) {
       value = value * 10 + static_cast<uint32_t>(text[i] - '0');
       ++i, ++digits;
     }
-    if (digits == 0 || value > 255) return false;
+    if (digits == 0 || value > 255 || (digits > 1 && text[i - digits] == '0')) return false;
     result = (result << 8) | value;
   }
   if (i != size) return false;
@@ -106,6 +106,10 @@ bool ParseIpv4(const char* text, size_t size, uint32_t& address) {
 ConfigResult ParseNetworkConfig(const char* data, size_t size) {
   ConfigResult r;
   if (size > kMaxConfigFileBytes) return Problem(r, ConfigProblem::TooLarge, -1, 0);
+  // UTF-16 has a byte-order mark or, in ASCII text, a zero beside every character.
+  if ((size >= 2 && (std::memcmp(data, "\xFF\xFE", 2) == 0 || std::memcmp(data, "\xFE\xFF", 2) == 0)) ||
+      std::memchr(data, 0, size))
+    return Problem(r, ConfigProblem::NotUtf8, -1, 0);
   if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) data += 3, size -= 3;
 
   Text values[kKeyCount] = {};
@@ -200,6 +204,7 @@ void DescribeConfigProblem(const ConfigResult& r, char* out, size_t capacity) {
     case ConfigProblem::NoFile: what = "the file is missing: put Selvane.network.ini beside the interface library"; break;
     case ConfigProblem::Unreadable: what = "the file cannot be read"; break;
     case ConfigProblem::TooLarge: what = "the file is larger than 16 KiB"; break;
+    case ConfigProblem::NotUtf8: what = "the file is not UTF-8: save it as UTF-8"; break;
     case ConfigProblem::NoOutputSection: what = "there is no [Output] section"; break;
     case ConfigProblem::NotKeyValue: what = "this line is not of the form Name = value"; break;
     case ConfigProblem::UnknownKey: what = "unknown name: use Protocol, Destination, Universe, Priority or SourceName"; break;
@@ -214,7 +219,9 @@ void DescribeConfigProblem(const ConfigResult& r, char* out, size_t capacity) {
     case ConfigProblem::PriorityOutOfRange: what = "out of range: the sACN priority is 0 to 200"; break;
     case ConfigProblem::SourceNameTooLong: what = "longer than 63 bytes in UTF-8"; break;
     case ConfigProblem::SourceNameNotUtf8: what = "not valid UTF-8: save the file as UTF-8"; break;
-    case ConfigProblem::BadDestination: what = "not an IPv4 address such as 192.168.1.20"; break;
+    case ConfigProblem::BadDestination:
+      what = "not an IPv4 address such as 192.168.1.20, written without leading zeros";
+      break;
     case ConfigProblem::ArtNetWithoutDestination:
       what = "Art-Net needs a Destination: the node's address, or a broadcast address such as 2.255.255.255";
       break;

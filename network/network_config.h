@@ -32,6 +32,7 @@ enum class ConfigProblem {
   NoFile,            // reported by the caller that reads the file
   Unreadable,        // likewise
   TooLarge,
+  NotUtf8,           // UTF-16, as Notepad's "Unicode" saves
   NoOutputSection,
   NotKeyValue,       // a line in [Output] without '='
   UnknownKey,
@@ -61,7 +62,8 @@ ConfigResult ParseNetworkConfig(const char* text, size_t size);
 // "Universe = 70000 is out of range: sACN universes are 1 to 63999". Always zero-terminated.
 void DescribeConfigProblem(const ConfigResult& result, char* out, size_t capacity);
 
-// A dotted-quad IPv4 address such as 192.168.1.20; host byte order.
+// A dotted-quad IPv4 address such as 192.168.1.20; host byte order. Parts
+// with leading zeros are refused: Windows reads them as octal (010 is 8).
 bool ParseIpv4(const char* text, size_t size, uint32_t& address);
 
 }  // namespace selvane::net

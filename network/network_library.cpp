@@ -20,6 +20,8 @@ namespace {
 
 constexpr const selvane::vendor::Library& kLibrary = selvane::vendor::kVendorLibraries[SELVANE_VENDOR_LIBRARY];
 
+uint64_t Hundreds(const FILETIME& time) { return (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime; }
+
 // UTF-8 into a fixed buffer, cut if too long, always terminated.
 template <size_t N>
 void Widen(wchar_t (&to)[N], const char* utf8) {
@@ -47,7 +49,7 @@ class Platform final : public EnginePlatform, public SettingsFile {
     // receivers that remember our last number do not take us for old packets.
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    sequenceStart = static_cast<uint8_t>(((uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime) / 450000);
+    sequenceStart = static_cast<uint8_t>(Hundreds(now) / 450000);
   }
   SettingsFile& Settings() override { return *this; }
   const char* SettingsPath() override { return pathUtf8; }
@@ -64,17 +66,25 @@ class Platform final : public EnginePlatform, public SettingsFile {
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
       return false;
     stamp.size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-    stamp.written = (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+    stamp.written = Hundreds(data.ftLastWriteTime);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    stamp.ageMs = Hundreds(now) > stamp.written ? (Hundreds(now) - stamp.written) / 10000 : 0;
     return true;
   }
-  bool Read(char* text, size_t capacity, size_t& size) override {
-    const HANDLE opened = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ReadOutcome Read(char* text, size_t capacity, size_t& size, bool evenInUse) override {
+    // Without FILE_SHARE_WRITE, a writer that still holds the file open makes this fail.
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE | (evenInUse ? FILE_SHARE_WRITE : 0);
+    const HANDLE opened = CreateFileW(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     selvane::unique_handle file(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
     DWORD read = 0;
-    if (!file || !ReadFile(file.get(), text, static_cast<DWORD>(capacity), &read, nullptr)) return false;
+    if (!file || !ReadFile(file.get(), text, static_cast<DWORD>(capacity), &read, nullptr)) {
+      const DWORD error = GetLastError();
+      return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? ReadOutcome::InUse
+                                                                               : ReadOutcome::Unreadable;
+    }
     size = read;
-    return true;
+    return ReadOutcome::Read;
   }
 
   HMODULE module = nullptr;

@@ -30,4 +30,15 @@ void BuildOutgoingPacket(const NetworkConfig& config, const Cid& cid, SequenceCo
   packet.size = kE131PacketSize;
 }
 
+void RefreshOutgoingPacket(const NetworkConfig& config, SequenceCounters& sequences, const uint8_t* levels,
+                           size_t count, OutgoingPacket& packet) {
+  const bool artNet = config.protocol == Protocol::ArtNet;
+  const PacketField sequence = artNet ? artdmx::kLayout[artdmx::kSequence] : e131::kLayout[e131::kSequenceNumber];
+  const PacketField slots = artNet ? artdmx::kLayout[artdmx::kData] : e131::kLayout[e131::kSlots];
+  packet.bytes[sequence.offset] = sequences.Next(config.protocol, config.universe);
+  const size_t n = levels ? (count < slots.size ? count : slots.size) : 0;
+  if (n > 0) std::memcpy(packet.bytes + slots.offset, levels, n);
+  std::memset(packet.bytes + slots.offset + n, 0, slots.size - n);
+}
+
 }  // namespace selvane::net
