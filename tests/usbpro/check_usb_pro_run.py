@@ -12,6 +12,9 @@ PERIOD_MS = 45
 WAITING_CALL_MS = 20      # what a stalled interface may take of a tick
 LONGEST_CALL_MS = 30      # that, and a busy machine's scheduling
 LONGEST_GAP_MS = 2 * PERIOD_MS
+# Output is back within a second of the interface: the port is tried once a
+# second, and the tick that finds the try due comes up to a period later.
+BACK_WITHIN_S = 1.0 + PERIOD_MS / 1000 + 0.05
 
 
 def expected_levels(k):
@@ -120,7 +123,7 @@ def main():
             if after:
                 print(f"unplug: output back {1000 * (after[0] - back):.0f} ms after the interface; "
                       f"{program.get('attempts')} opens tried")
-                check(after[0] - back <= 1.0, f"output came back {after[0] - back:.2f} s after the interface")
+                check(after[0] - back <= BACK_WITHIN_S, f"output came back {after[0] - back:.2f} s after the interface")
             failed = [t["start"] for t in ticks if t["result"] == "failed"]
             outage_s = (failed[-1] - failed[0]) / 1000 if failed else 0
             # The first open, one try a second during the outage, the reopen.
