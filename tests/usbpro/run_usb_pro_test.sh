@@ -17,7 +17,8 @@ python3 -c 'import os, tty; m, s = os.openpty(); tty.setraw(s)' 2>/dev/null ||
 case "$mode" in
   frames) port=41 seconds=3 checks=checks emulator_mode=() ;;
   unplug) port=45 seconds=7 checks="" emulator_mode=(--unplug-at 1.5 --unplug-for 2) ;;
-  stall) port=47 seconds=8 checks="" emulator_mode=(--stall-at 1 --stall-for 2.5) ;;
+  # An interface that never tells its serial number, too.
+  stall) port=47 seconds=8 checks="" emulator_mode=(--stall-at 1 --stall-for 2.5 --serial 0) ;;
   *) fail "unknown mode $mode" ;;
 esac
 link="$WINEPREFIX/dosdevices/com$port"

@@ -153,7 +153,8 @@ class Emulator:
             else:
                 self.log(f"M {now:.4f} {label} {len(payload)}")
                 if label == LABEL_SERIAL and len(payload) == 0:
-                    os.write(self.master, serial_reply(self.args.serial))
+                    if self.args.serial:
+                        os.write(self.master, serial_reply(self.args.serial))
                 else:
                     self.unexpected += 1
 
@@ -225,7 +226,7 @@ def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--link", required=True, help="the prefix's dosdevices/comN")
     parser.add_argument("--record", required=True)
-    parser.add_argument("--serial", type=int, default=12345678)
+    parser.add_argument("--serial", type=int, default=12345678, help="0: never answer label 10")
     parser.add_argument("--seconds", type=float, default=60, help="longest run after the modes")
     parser.add_argument("--unplug-at", type=float)
     parser.add_argument("--unplug-for", type=float, default=2.0)
