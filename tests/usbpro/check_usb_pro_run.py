@@ -11,7 +11,8 @@ CHANNELS = 509
 PERIOD_MS = 45
 WAITING_CALL_MS = 20      # what a stalled interface may take of a tick
 LONGEST_CALL_MS = 30      # that, and a busy machine's scheduling
-LONGEST_GAP_MS = 2 * PERIOD_MS
+LATE_GAP_MS = 2 * PERIOD_MS  # a tick this late is one lost; one in a hundred may be, on a busy machine
+LONGEST_GAP_MS = 250
 # Output is back within a second of the interface: the port is tried once a
 # second, and the tick that finds the try due comes up to a period later.
 BACK_WITHIN_S = 1.0 + PERIOD_MS / 1000 + 0.05
@@ -64,6 +65,9 @@ def main():
 
     check(emulator, "the emulator's record has no summary: it did not end cleanly")
     check(ticks, "the program made no tick")
+    check("no-controlling-terminal" not in events,
+          "the emulator could not make the pseudo-terminal its own controlling terminal: an unplug would "
+          "hang up the wineserver (see usb_pro_emulator.py)")
     if not (emulator and ticks):
         return report(problems)
 
@@ -94,6 +98,8 @@ def main():
     if waited:
         check(statistics.median(waited) <= WAITING_CALL_MS,
               f"calls that waited for the interface took {statistics.median(waited):.1f} ms (median)")
+    late = [g for g in gaps if g > LATE_GAP_MS]
+    check(len(late) <= 1 + len(gaps) // 100, f"{len(late)} ticks came over {LATE_GAP_MS} ms after the one before")
     check(gaps and max(gaps) <= LONGEST_GAP_MS, f"a tick came {max(gaps):.1f} ms after the one before")
     check(abs(statistics.median(gaps) - PERIOD_MS) <= 5, f"median tick period {statistics.median(gaps):.1f} ms")
     counts = {r: sum(1 for t in ticks if t["result"] == r) for r in ("sent", "skipped", "failed")}
