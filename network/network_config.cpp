@@ -103,8 +103,6 @@ bool ParseIpv4(const char* text, size_t size, uint32_t& address) {
   return true;
 }
 
-const char* ProtocolName(Protocol protocol) { return protocol == Protocol::ArtNet ? "Art-Net" : "sACN"; }
-
 ConfigResult ParseNetworkConfig(const char* data, size_t size) {
   ConfigResult r;
   if (size > kMaxConfigFileBytes) return Problem(r, ConfigProblem::TooLarge, -1, 0);

@@ -64,6 +64,4 @@ void DescribeConfigProblem(const ConfigResult& result, char* out, size_t capacit
 // A dotted-quad IPv4 address such as 192.168.1.20; host byte order.
 bool ParseIpv4(const char* text, size_t size, uint32_t& address);
 
-const char* ProtocolName(Protocol protocol);
-
 }  // namespace selvane::net

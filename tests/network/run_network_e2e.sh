@@ -10,8 +10,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
 shift
 seconds=${SELVANE_NETWORK_SECONDS:-3}
-. "$here/receiver.sh"
-. "$here/namespace_wine.sh"
+. "$here/../../tools/network/receiver.sh"
+. "$here/../../tools/network/namespace_wine.sh"
 scenario=setup
 fail() { echo "FAIL ($scenario): $*" >&2; exit 1; }
 
