@@ -57,6 +57,8 @@ class SerialPort {
   void Close();
 
   bool IsOpen() const { return static_cast<bool>(handle_); }
+  // The port named at the last Open, 0 after Close.
+  unsigned PortNumber() const { return port_.number; }
   // Bytes of a cut message still to go; while there are any, Send skips.
   size_t PendingBytes() const { return restSize_; }
   DWORD LastError() const { return lastError_; }

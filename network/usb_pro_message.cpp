@@ -6,22 +6,24 @@ namespace selvane::net::usbpro {
 namespace {
 
 void FrameMessage(uint8_t label, size_t dataLength, uint8_t* message) {
-  message[kStartField.offset] = kStartDelimiter;
-  message[kLabelField.offset] = label;
-  message[kLengthField.offset] = static_cast<uint8_t>(dataLength & 0xff);
-  message[kLengthField.offset + 1] = static_cast<uint8_t>(dataLength >> 8);
+  message[kHeader[kStart].offset] = kStartDelimiter;
+  message[kHeader[kLabel].offset] = label;
+  message[kHeader[kLength].offset] = static_cast<uint8_t>(dataLength & 0xff);  // the protocol's low byte first
+  message[kHeader[kLength].offset + 1] = static_cast<uint8_t>(dataLength >> 8);
   message[kDataOffset + dataLength] = kEndDelimiter;
 }
 
 }  // namespace
 
 void BuildDmxMessage(const uint8_t* levels, size_t count, uint8_t (&message)[kDmxMessageSize]) {
-  FrameMessage(kLabelSendDmx, kDmxDataLength, message);
-  message[kStartCodeField.offset] = 0;
-  uint8_t* slots = message + kSlotsField.offset;
-  const size_t used = levels ? (count < kSlotsField.size ? count : kSlotsField.size) : 0;
+  FrameMessage(kLabelSendDmx, kDmxData.Size(), message);
+  uint8_t* data = message + kDataOffset;
+  data[kDmxData[kDmxStartCode].offset] = 0;  // DMX512's null start code: levels follow
+  uint8_t* slots = data + kDmxData[kDmxSlots].offset;
+  const size_t slotCount = kDmxSizes[kDmxSlots];
+  const size_t used = levels ? (count < slotCount ? count : slotCount) : 0;
   if (used > 0) std::memcpy(slots, levels, used);
-  std::memset(slots + used, 0, kSlotsField.size - used);
+  std::memset(slots + used, 0, slotCount - used);
 }
 
 void BuildSerialNumberRequest(uint8_t (&message)[kSerialRequestSize]) {

@@ -6,20 +6,18 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "packet_field.h"
+
 namespace selvane::net::usbpro {
 
-struct Field {
-  size_t offset;
-  size_t size;
-};
-
-// The frame around every message's data.
+// The frame around every message's data: start delimiter, label, data length
+// (least significant byte first), the data, end delimiter.
 inline constexpr uint8_t kStartDelimiter = 0x7E;
 inline constexpr uint8_t kEndDelimiter = 0xE7;
-inline constexpr Field kStartField{0, 1};
-inline constexpr Field kLabelField{1, 1};
-inline constexpr Field kLengthField{2, 2};  // least significant byte first
-inline constexpr size_t kDataOffset = kLengthField.offset + kLengthField.size;
+enum Field : size_t { kStart, kLabel, kLength, kFieldCount };
+inline constexpr size_t kSizes[kFieldCount] = {1, 1, 2};
+inline constexpr PacketLayout kHeader = LayoutOf(kSizes);
+inline constexpr size_t kDataOffset = kHeader.Size();
 inline constexpr size_t kEndSize = 1;
 inline constexpr size_t kMaxDataLength = 600;
 inline constexpr size_t MessageSize(size_t dataLength) { return kDataOffset + dataLength + kEndSize; }
@@ -28,11 +26,10 @@ inline constexpr size_t kMaxMessageSize = MessageSize(kMaxDataLength);
 // Label 6, "Output Only Send DMX Packet Request": the DMX start code, then
 // every slot of the universe.
 inline constexpr uint8_t kLabelSendDmx = 6;
-inline constexpr size_t kDmxSlots = 512;
-inline constexpr Field kStartCodeField{kDataOffset, 1};
-inline constexpr Field kSlotsField{kStartCodeField.offset + kStartCodeField.size, kDmxSlots};
-inline constexpr size_t kDmxDataLength = kStartCodeField.size + kSlotsField.size;
-inline constexpr size_t kDmxMessageSize = MessageSize(kDmxDataLength);
+enum DmxField : size_t { kDmxStartCode, kDmxSlots, kDmxFieldCount };
+inline constexpr size_t kDmxSizes[kDmxFieldCount] = {1, 512};
+inline constexpr PacketLayout kDmxData = LayoutOf(kDmxSizes);
+inline constexpr size_t kDmxMessageSize = MessageSize(kDmxData.Size());
 
 // Label 10, "Get Widget Serial Number": asked with no data; the answer carries
 // four bytes of BCD, least significant first.
@@ -40,8 +37,9 @@ inline constexpr uint8_t kLabelSerialNumber = 10;
 inline constexpr size_t kSerialRequestSize = MessageSize(0);
 inline constexpr size_t kSerialReplyDataLength = 4;
 
-static_assert(kDataOffset == 4 && kMaxMessageSize == 605);
-static_assert(kSlotsField.offset == 5 && kDmxDataLength == 513 && kDmxMessageSize == 518);
+// The widget API's offsets and sizes.
+static_assert(kHeader[kLabel].offset == 1 && kHeader[kLength].offset == 2 && kDataOffset == 4);
+static_assert(kMaxMessageSize == 605 && kDmxData.Size() == 513 && kDmxMessageSize == 518);
 static_assert(kSerialRequestSize == 5);
 
 // `count` levels go into slots 1.., the rest of the 512 slots are 0; more

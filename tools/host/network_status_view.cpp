@@ -41,6 +41,8 @@ NetworkStatusView ShowNetworkStatus(const std::wstring& dll) {
     std::printf("  network output      Art-Net to %u.%u.%u.%u:%u, port-address %u (Net %u, Sub-Net %u, Universe %u)\n",
                 a >> 24, (a >> 16) & 255, (a >> 8) & 255, a & 255, s.port, s.universe, s.universe >> 8,
                 (s.universe >> 4) & 15, s.universe & 15);
+  else if (s.protocol == 3)
+    std::printf("  USB DMX output      USB-Pro on COM%u\n", s.port);
   std::printf("  frames sent         %lu, %lu send errors\n", static_cast<unsigned long>(s.framesSent),
               static_cast<unsigned long>(s.sendErrors));
   if (!view.problem.empty()) std::printf("  problem             %s\n", view.problem.c_str());
