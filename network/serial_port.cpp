@@ -99,6 +99,10 @@ DWORD SerialPort::Fail(DWORD error, Fault fault) {
 }
 
 void SerialPort::Close() {
+  // A cut message left in the stream would swallow the next program's first
+  // one: one more try, within the timeout, to finish it.
+  size_t written = 0;
+  if (handle_ && restSize_ > 0) Write(rest_, restSize_, written);
   Fail(ERROR_NOT_READY, Fault::kClosed);
   port_ = ComPortName{};
 }

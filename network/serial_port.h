@@ -54,6 +54,7 @@ class SerialPort {
   // since the last try.
   SendResult Send(const uint8_t* bytes, size_t size);
   // Closes the port and forgets it: Send opens nothing until the next Open.
+  // The rest of a cut message gets one more write (within the timeout) first.
   void Close();
 
   bool IsOpen() const { return static_cast<bool>(handle_); }

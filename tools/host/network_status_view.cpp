@@ -45,6 +45,8 @@ NetworkStatusView ShowNetworkStatus(const std::wstring& dll) {
     std::printf("  USB DMX output      USB-Pro on COM%u\n", s.port);
   std::printf("  frames sent         %lu, %lu send errors\n", static_cast<unsigned long>(s.framesSent),
               static_cast<unsigned long>(s.sendErrors));
+  if (s.problemsReported)
+    std::printf("  problems reported   %lu\n", static_cast<unsigned long>(s.problemsReported));
   if (!view.problem.empty()) std::printf("  problem             %s\n", view.problem.c_str());
   return view;
 }
