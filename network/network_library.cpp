@@ -8,6 +8,8 @@
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "serial_transport.h"
 #include "network_status.h"
 #include "output_engine.h"
@@ -60,6 +62,15 @@ class Platform final : public EnginePlatform, public SettingsFile {
     Widen(wide, line);
     OutputDebugStringW(wide);
   }
+  // Once after each opening of a USB Pro interface that tells its serial number.
+  void ReportSerialNumber() {
+    if (const uint32_t number = serial.NewSerialNumber()) {
+      char line[160];
+      std::snprintf(line, sizeof line, "Selvane network output (%ls): USB Pro interface on COM%u, serial number %08lu.\n",
+                    kLibrary.file, serial.Port().PortNumber(), static_cast<unsigned long>(number));
+      Report(line);
+    }
+  }
 
   bool Stamp(SettingsStamp& stamp) override {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -98,12 +109,16 @@ extern "C" {
 // Both entries are built into each library; its .def file exports its own.
 selvane::vendor::Result __stdcall SetLevel(const uint8_t* levels, int32_t count) {
   srw_lock_guard guard(g_lock);
-  return g_engine.SetLevel(levels, count, GetTickCount64());
+  const selvane::vendor::Result result = g_engine.SetLevel(levels, count, GetTickCount64());
+  g_platform.ReportSerialNumber();
+  return result;
 }
 
 selvane::vendor::Result __stdcall OutDMX(uint8_t index, uint8_t level) {
   srw_lock_guard guard(g_lock);
-  return g_engine.OutDmx(GetCurrentThreadId(), index, level, GetTickCount64());
+  const selvane::vendor::Result result = g_engine.OutDmx(GetCurrentThreadId(), index, level, GetTickCount64());
+  g_platform.ReportSerialNumber();
+  return result;
 }
 
 int32_t __stdcall SelvaneNetworkStatus(SelvaneNetworkStatusInfo* status) {
@@ -120,6 +135,8 @@ int32_t __stdcall SelvaneNetworkStatus(SelvaneNetworkStatusInfo* status) {
   if (s.configured && s.config.protocol == Protocol::UsbPro) {
     status->protocol = static_cast<int32_t>(s.config.protocol);
     status->port = static_cast<uint16_t>(s.config.port.number);
+    if (const uint32_t number = g_platform.serial.Port().SerialNumber())
+      _snwprintf(status->sourceName, 64, L"%08lu", static_cast<unsigned long>(number));
   } else if (s.configured) {
     const Destination to = DestinationOf(s.config);
     const bool sacn = s.config.protocol == Protocol::Sacn;

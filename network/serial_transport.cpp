@@ -34,6 +34,16 @@ SendOutcome SerialTransport::Send(const uint8_t* bytes, size_t size, const Desti
   return SendOutcome::Failed;
 }
 
+uint32_t SerialTransport::NewSerialNumber() {
+  const uint32_t serial = port_.SerialNumber();  // 0 again after each opening, until the answer
+  if (serial == 0 || serialTold_) {
+    serialTold_ = serial != 0;
+    return 0;
+  }
+  serialTold_ = true;
+  return serial;
+}
+
 void SerialTransport::DescribeFailure(const Destination&, char* out, size_t capacity) const {
   const unsigned port = port_.PortNumber();
   const int error = LastError();

@@ -21,6 +21,9 @@ class SerialTransport final : public Transport {
   void DescribeFailure(const Destination& to, char* out, size_t capacity) const override;
 
   const SerialPort& Port() const { return port_; }
+  // The interface's serial number the first time it is known after an
+  // opening, for one line in the log; else 0.
+  uint32_t NewSerialNumber();
 
  private:
   SerialPort port_;
@@ -28,6 +31,7 @@ class SerialTransport final : public Transport {
   // then "not there" at each try) is one outage, one report.
   SerialPort::Fault outageFault_ = SerialPort::Fault::kNone;
   DWORD outageError_ = 0;
+  bool serialTold_ = false;
 };
 
 }  // namespace selvane::net

@@ -73,6 +73,7 @@ def main():
         check(20 <= rate <= 23, f"{rate:.1f} frames per second, expected about 22")
         check(host["send_errors"] == 0 and host["problems"] == 0, "send errors or reports with the interface there")
         check(abs(host["frames_sent"] - len(frames)) <= 1, "frames counted sent and frames arrived differ")
+        check("USB-Pro on COM51, serial number 12345678" in host_text, "the host's status has no serial number")
     elif scenario == "unplug":
         check(host["problems"] == 1, f"{host['problems']} problems reported, expected exactly one")
         check("no USB DMX interface on COM51" in host_text, "the host's status does not say the interface is gone")
