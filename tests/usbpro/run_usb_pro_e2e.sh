@@ -4,7 +4,7 @@
 # that drives the emulated interface (usb_pro_emulator.py) on a COM port of
 # the private prefix.
 # Usage: run_usb_pro_e2e.sh <build dir> <scenario>
-#   scenarios: dmx510 dmx120 dmx60 unplug stall bad-settings
+#   scenarios: dmx510 dmx120 dmx60 unplug stall bad-settings held
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
@@ -34,6 +34,7 @@ case "$scenario" in
   stall) selector=dmx510usb lib=DMX510 sent=509 seconds=7 emulator_mode=(--stall-at 1 --stall-for 2.5)
     static_scene 510 ;;
   bad-settings) selector=dmx510usb lib=DMX510 sent=0 seconds=1; static_scene 4 ;;
+  held) selector=dmx510usb lib=DMX510 sent=0 seconds=2; static_scene 4 ;;
   *) fail "unknown scenario" ;;
 esac
 
@@ -84,6 +85,22 @@ EOF
   trap - EXIT
   [ "$(summary messages)" = 0 ] || fail "the interface received $(summary messages) messages: a port was opened"
   echo "PASS ($scenario): refused with the reason, nothing opened"
+  exit 0
+fi
+
+if [ "$scenario" = held ]; then
+  # COM52 answers "access denied", what Windows' serial drivers answer while
+  # another program has the port open (Wine itself keeps no COM port
+  # exclusive): a link to a folder gives the same error.
+  held_link="$WINEPREFIX/dosdevices/com52"
+  mkdir -p "$work/held" && ln -sfn "$work/held" "$held_link" || fail "cannot make $held_link"
+  run_host $'[Output]\nProtocol = USB-Pro\nPort = COM52\n'
+  rm -f "$held_link"
+  [ "$status" -eq 0 ] || fail "exit status $status: the library must go on answering 1 while the port is held"
+  grep -q "COM52 is in use by another program" <<<"$output" || fail "the status does not say that another program holds the port"
+  grep -q "problems reported   1$" <<<"$output" || fail "not exactly one report"
+  grep -q "frames sent         0," <<<"$output" || fail "frames counted sent to a port that never opened"
+  echo "PASS ($scenario): one report that says so, output paused, the host undisturbed"
   exit 0
 fi
 
