@@ -13,12 +13,12 @@ bool JoinFolder(std::wstring_view path, const wchar_t* fileName, HeapText& joine
 
 bool OwnFolderFile(const wchar_t* fileName, HeapText& joined) noexcept {
   HeapText own;
-  return ModuleFileName(ThisModule(), own) && JoinFolder(own.view(), fileName, joined);
+  return SUCCEEDED(ModuleFileName(ThisModule(), own)) && JoinFolder(own.view(), fileName, joined);
 }
 
 bool ApplicationFolderFile(const wchar_t* fileName, HeapText& joined) noexcept {
   HeapText application;
-  return ModuleFileName(nullptr, application) && JoinFolder(application.view(), fileName, joined);
+  return SUCCEEDED(ModuleFileName(nullptr, application)) && JoinFolder(application.view(), fileName, joined);
 }
 
 bool SystemFolderFile(const wchar_t* fileName, HeapText& joined) noexcept {

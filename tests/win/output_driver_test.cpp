@@ -103,19 +103,19 @@ TEST_F(OutputDriverTest, FixedResultsOfTheMethods) {
   SysFreeString(second);
 }
 
-TEST_F(OutputDriverTest, SetChannelMatrixAndTheBufferItFills) {
+// The checks and their order are the rule's, tested case for case natively;
+// here each outcome once, as the method answers it, and the buffer that
+// reaches the interface.
+TEST_F(OutputDriverTest, SetChannelAnswersEachOutcomeAndFillsTheBuffer) {
   ASSERT_HRESULT_SUCCEEDED(InitWith(L"510"));
   struct Case { LONG channel, value; HRESULT hr; VARIANT_BOOL result; };
   const Case cases[] = {
-      {1, 255, S_OK, VARIANT_TRUE},      {509, 9, S_OK, VARIANT_TRUE},
-      {5, 200, S_OK, VARIANT_TRUE},      {510, 7, S_OK, VARIANT_FALSE},
-      {512, 7, S_OK, VARIANT_FALSE},     {600, 300, S_OK, VARIANT_FALSE},
+      {1, 255, S_OK, VARIANT_TRUE},  // stored: the first channel and the last
+      {509, 9, S_OK, VARIANT_TRUE},
+      {5, 200, S_OK, VARIANT_TRUE},
+      {510, 7, S_OK, VARIANT_FALSE},  // ignored
       {0, 7, AutomationHresult(SubscriptOutOfRange), VARIANT_FALSE},
-      {-5, 7, AutomationHresult(SubscriptOutOfRange), VARIANT_FALSE},
-      {0, 300, AutomationHresult(SubscriptOutOfRange), VARIANT_FALSE},
       {10, 256, AutomationHresult(Overflow), VARIANT_FALSE},
-      {10, -1, AutomationHresult(Overflow), VARIANT_FALSE},
-      {LONG(0x80000000), 7, AutomationHresult(Overflow), VARIANT_FALSE},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << c.channel << "/" << c.value);
