@@ -69,8 +69,8 @@ bool ValidUtf8(Text t) {
   return true;
 }
 
-enum Key { kProtocol, kDestination, kUniverse, kPriority, kSourceName, kKeyCount };
-constexpr const char* kKeyNames[kKeyCount] = {"Protocol", "Destination", "Universe", "Priority", "SourceName"};
+enum Key { kProtocol, kDestination, kUniverse, kPriority, kSourceName, kPort, kKeyCount };
+constexpr const char* kKeyNames[kKeyCount] = {"Protocol", "Destination", "Universe", "Priority", "SourceName", "Port"};
 
 ConfigResult Problem(ConfigResult r, ConfigProblem problem, int key, int line) {
   r.problem = problem;
@@ -161,8 +161,21 @@ ConfigResult ParseNetworkConfig(const char* data, size_t size) {
   if (lines[kProtocol]) {
     if (EqualsNoCase(values[kProtocol], "sACN")) c.protocol = Protocol::Sacn;
     else if (EqualsNoCase(values[kProtocol], "Art-Net")) c.protocol = Protocol::ArtNet;
+    else if (EqualsNoCase(values[kProtocol], "USB-Pro")) c.protocol = Protocol::UsbPro;
     else return Problem(r, ConfigProblem::UnknownProtocol, kProtocol, lines[kProtocol]);
   }
+  if (c.protocol == Protocol::UsbPro) {
+    // The network keys mean nothing to a COM port: the first one named is refused.
+    int first = -1;
+    for (int k : {kDestination, kUniverse, kPriority, kSourceName})
+      if (lines[k] && (first < 0 || lines[k] < lines[first])) first = k;
+    if (first >= 0) return Problem(r, ConfigProblem::NotForUsbPro, first, lines[first]);
+    if (values[kPort].size == 0) return Problem(r, ConfigProblem::UsbProWithoutPort, kPort, lines[kPort]);
+    if (!ParseComPortName({values[kPort].data, values[kPort].size}, c.port))
+      return Problem(r, ConfigProblem::BadPort, kPort, lines[kPort]);
+    return r;
+  }
+  if (lines[kPort]) return Problem(r, ConfigProblem::PortNotForNetwork, kPort, lines[kPort]);
   const bool sacn = c.protocol == Protocol::Sacn;
   if (lines[kUniverse]) {
     uint32_t u = 0;
@@ -207,9 +220,11 @@ void DescribeConfigProblem(const ConfigResult& r, char* out, size_t capacity) {
     case ConfigProblem::NotUtf8: what = "the file is not UTF-8: save it as UTF-8"; break;
     case ConfigProblem::NoOutputSection: what = "there is no [Output] section"; break;
     case ConfigProblem::NotKeyValue: what = "this line is not of the form Name = value"; break;
-    case ConfigProblem::UnknownKey: what = "unknown name: use Protocol, Destination, Universe, Priority or SourceName"; break;
+    case ConfigProblem::UnknownKey:
+      what = "unknown name: use Protocol, Destination, Universe, Priority, SourceName or Port";
+      break;
     case ConfigProblem::RepeatedKey: what = "given twice"; break;
-    case ConfigProblem::UnknownProtocol: what = "unknown protocol: use sACN or Art-Net"; break;
+    case ConfigProblem::UnknownProtocol: what = "unknown protocol: use sACN, Art-Net or USB-Pro"; break;
     case ConfigProblem::UniverseNotNumber: what = "not a whole number"; break;
     case ConfigProblem::UniverseOutOfRange:
       what = r.config.protocol == Protocol::ArtNet ? "out of range: an Art-Net port-address is 0 to 32767"
@@ -225,6 +240,10 @@ void DescribeConfigProblem(const ConfigResult& r, char* out, size_t capacity) {
     case ConfigProblem::ArtNetWithoutDestination:
       what = "Art-Net needs a Destination: the node's address, or a broadcast address such as 2.255.255.255";
       break;
+    case ConfigProblem::UsbProWithoutPort: what = "USB-Pro needs a Port: the interface's COM port, such as COM3"; break;
+    case ConfigProblem::BadPort: what = "not a COM port: use COM1 to COM256, such as COM3"; break;
+    case ConfigProblem::NotForUsbPro: what = "does not apply to USB-Pro: remove it (USB-Pro takes only Port)"; break;
+    case ConfigProblem::PortNotForNetwork: what = "Port is for USB-Pro only: remove it, or set Protocol = USB-Pro"; break;
   }
   if (r.key[0] && r.line) std::snprintf(out, capacity, "line %d, %s: %s", r.line, r.key, what);
   else if (r.key[0]) std::snprintf(out, capacity, "%s: %s", r.key, what);

@@ -1,13 +1,16 @@
 // A network interface library: it takes the place of the maker's DMX60.dll,
 // DMX120.dll or DMX510.dll (SELVANE_VENDOR_LIBRARY, a row of the vendor
 // contract; the .def file exports that row's entry) and runs the output engine
-// on Win32: the exports, DllMain, the settings file, the clock and the
-// reports. It loads into lighting hosts: no exceptions, no C++ runtime locks
+// on Win32: the exports, DllMain, the settings file, the clock, the reports,
+// and what carries the frames (a UDP socket, or a USB Pro interface's COM port). It loads into lighting hosts: no exceptions, no C++ runtime locks
 // or threads, nothing allocated after start; one SRW lock serialises the calls.
 #include "udp_transport.h"
 
 #include <windows.h>
 
+#include <cstdio>
+
+#include "serial_transport.h"
 #include "network_status.h"
 #include "output_engine.h"
 #include "source_cid.h"
@@ -53,11 +56,22 @@ class Platform final : public EnginePlatform, public SettingsFile {
   }
   SettingsFile& Settings() override { return *this; }
   const char* SettingsPath() override { return pathUtf8; }
-  Transport& TransportFor(Protocol) override { return udp; }
+  Transport& TransportFor(Protocol protocol) override {
+    return protocol == Protocol::UsbPro ? static_cast<Transport&>(serial) : udp;
+  }
   void Report(const char* line) override {
     wchar_t wide[640];
     Widen(wide, line);
     OutputDebugStringW(wide);
+  }
+  // Once after each opening of a USB Pro interface that tells its serial number.
+  void ReportSerialNumber() {
+    if (const uint32_t number = serial.NewSerialNumber()) {
+      char line[160];
+      std::snprintf(line, sizeof line, "Selvane network output (%ls): USB Pro interface on COM%u, serial number %08lu.\n",
+                    kLibrary.file, serial.Port().PortNumber(), static_cast<unsigned long>(number));
+      Report(line);
+    }
   }
 
   bool Stamp(SettingsStamp& stamp) override {
@@ -91,6 +105,7 @@ class Platform final : public EnginePlatform, public SettingsFile {
   wchar_t path[MAX_PATH] = L"";
   char pathUtf8[3 * MAX_PATH] = "";
   UdpTransport udp;
+  SerialTransport serial;
 };
 
 SRWLOCK g_lock = SRWLOCK_INIT;
@@ -104,12 +119,16 @@ extern "C" {
 // Both entries are built into each library; its .def file exports its own.
 selvane::vendor::Result __stdcall SetLevel(const uint8_t* levels, int32_t count) {
   srw_lock_guard guard(g_lock);
-  return g_engine.SetLevel(levels, count, GetTickCount64());
+  const selvane::vendor::Result result = g_engine.SetLevel(levels, count, GetTickCount64());
+  g_platform.ReportSerialNumber();
+  return result;
 }
 
 selvane::vendor::Result __stdcall OutDMX(uint8_t index, uint8_t level) {
   srw_lock_guard guard(g_lock);
-  return g_engine.OutDmx(GetCurrentThreadId(), index, level, GetTickCount64());
+  const selvane::vendor::Result result = g_engine.OutDmx(GetCurrentThreadId(), index, level, GetTickCount64());
+  g_platform.ReportSerialNumber();
+  return result;
 }
 
 int32_t __stdcall SelvaneNetworkStatus(SelvaneNetworkStatusInfo* status) {
@@ -123,7 +142,12 @@ int32_t __stdcall SelvaneNetworkStatus(SelvaneNetworkStatusInfo* status) {
   lstrcpynW(status->interfaceName, kLibrary.displayName, 16);
   lstrcpynW(status->configFile, g_platform.path, MAX_PATH);
   Widen(status->problem, s.problem);
-  if (s.configured) {
+  if (s.configured && s.config.protocol == Protocol::UsbPro) {
+    status->protocol = static_cast<int32_t>(s.config.protocol);
+    status->port = static_cast<uint16_t>(s.config.port.number);
+    if (const uint32_t number = g_platform.serial.Port().SerialNumber())
+      _snwprintf(status->sourceName, 64, L"%08lu", static_cast<unsigned long>(number));
+  } else if (s.configured) {
     const Destination to = DestinationOf(s.config);
     const bool sacn = s.config.protocol == Protocol::Sacn;
     status->protocol = static_cast<int32_t>(s.config.protocol);
@@ -145,7 +169,9 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
     g_platform.module = module;
     DisableThreadLibraryCalls(module);
   } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-    g_platform.udp.Close();  // unloaded while the process goes on: give the socket back
+    // Unloaded while the process goes on: give the socket and the COM port back.
+    g_platform.udp.Close();
+    g_platform.serial.Close();
   }
   return TRUE;
 }

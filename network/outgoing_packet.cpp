@@ -2,17 +2,28 @@
 
 #include <cstring>
 
+#include "usb_pro_message.h"
+
 namespace selvane::net {
 
-static_assert(kArtDmxPacketSize <= kE131PacketSize);
+static_assert(kArtDmxPacketSize <= kE131PacketSize && usbpro::kDmxMessageSize <= kE131PacketSize);
 
 Destination DestinationOf(const NetworkConfig& config) {
+  if (config.protocol == Protocol::UsbPro) return {};  // the port named in the configuration
   if (config.protocol == Protocol::ArtNet) return {config.destination, kArtNetPort};
   return {config.hasDestination ? config.destination : E131MulticastGroup(config.universe), kE131Port};
 }
 
 void BuildOutgoingPacket(const NetworkConfig& config, const Cid& cid, SequenceCounters& sequences,
                          const uint8_t* levels, size_t count, OutgoingPacket& packet) {
+  if (config.protocol == Protocol::UsbPro) {
+    uint8_t message[usbpro::kDmxMessageSize];
+    usbpro::BuildDmxMessage(levels, count, message);
+    std::memcpy(packet.bytes, message, sizeof message);
+    packet.size = sizeof message;
+    packet.to = {};
+    return;
+  }
   const uint8_t sequence = sequences.Next(config.protocol, config.universe);
   packet.to = DestinationOf(config);
   if (config.protocol == Protocol::ArtNet) {

@@ -86,10 +86,8 @@ void OutputEngine::SendFrame(const uint8_t* levels, size_t count) {
   const int error = transport_->LastError();
   // Once per outage: the output comes back by itself when the network does.
   if (!lastSendFailed_ || error != lastSendError_) {
-    const uint32_t a = packet_.to.address;
     char text[200];
-    std::snprintf(text, sizeof text, "sending to %u.%u.%u.%u:%u failed (%s %d); output goes on.", a >> 24,
-                  (a >> 16) & 255, (a >> 8) & 255, a & 255, packet_.to.port, transport_->ErrorName(), error);
+    transport_->DescribeFailure(packet_.to, text, sizeof text);
     ReportNew(text);
   }
   lastSendFailed_ = true;

@@ -12,7 +12,8 @@
 // packet in BuildOutgoingPacket and its destination in DestinationOf; the
 // platform's TransportFor says what carries it. Adding a transport (a serial
 // port, say): implement Transport (Open from the configuration, Send, Close,
-// LastError; Busy when the last frame is still going out) and return it from
+// LastError; Busy when the last frame is still going out; DescribeFailure
+// where the default report of a failed send does not fit) and return it from
 // TransportFor. The engine itself does not change for either.
 #include <cstddef>
 #include <cstdint>
