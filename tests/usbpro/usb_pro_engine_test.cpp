@@ -120,13 +120,13 @@ class Platform final : public EnginePlatform, public SettingsFile {
   }
   void Report(const char* line) override { reports.push_back(line); }
   bool Stamp(SettingsStamp& stamp) override {
-    stamp = {text.size(), 1};
+    stamp = {text.size(), 1, kSettlingMs};  // written long enough ago to be used at once
     return true;
   }
-  bool Read(char* out, size_t capacity, size_t& size) override {
+  ReadOutcome Read(char* out, size_t capacity, size_t& size, bool) override {
     size = text.size() < capacity ? text.size() : capacity;
     std::memcpy(out, text.data(), size);
-    return true;
+    return ReadOutcome::Read;
   }
 
   std::string text = "[Output]\nProtocol = USB-Pro\nPort = COM7\n";
