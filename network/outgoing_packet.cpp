@@ -43,10 +43,22 @@ void BuildOutgoingPacket(const NetworkConfig& config, const Cid& cid, SequenceCo
 
 void RefreshOutgoingPacket(const NetworkConfig& config, SequenceCounters& sequences, const uint8_t* levels,
                            size_t count, OutgoingPacket& packet) {
-  const bool artNet = config.protocol == Protocol::ArtNet;
-  const PacketField sequence = artNet ? artdmx::kLayout[artdmx::kSequence] : e131::kLayout[e131::kSequenceNumber];
-  const PacketField slots = artNet ? artdmx::kLayout[artdmx::kData] : e131::kLayout[e131::kSlots];
-  packet.bytes[sequence.offset] = sequences.Next(config.protocol, config.universe);
+  PacketField slots;
+  switch (config.protocol) {
+    case Protocol::UsbPro: {  // no sequence number on a serial line
+      const PacketField data = usbpro::kDmxData[usbpro::kDmxSlots];
+      slots = {usbpro::kDataOffset + data.offset, data.size};
+      break;
+    }
+    case Protocol::ArtNet:
+      packet.bytes[artdmx::kLayout[artdmx::kSequence].offset] = sequences.Next(config.protocol, config.universe);
+      slots = artdmx::kLayout[artdmx::kData];
+      break;
+    case Protocol::Sacn:
+      packet.bytes[e131::kLayout[e131::kSequenceNumber].offset] = sequences.Next(config.protocol, config.universe);
+      slots = e131::kLayout[e131::kSlots];
+      break;
+  }
   const size_t n = levels ? (count < slots.size ? count : slots.size) : 0;
   if (n > 0) std::memcpy(packet.bytes + slots.offset, levels, n);
   std::memset(packet.bytes + slots.offset + n, 0, slots.size - n);

@@ -147,7 +147,8 @@ TEST(OutgoingPacket, SacnGoesToTheGroupUnlessADestinationIsGiven) {
 TEST(OutgoingPacket, ARefreshedFrameEqualsTheFrameBuiltWhole) {
   uint8_t first[600], second[600];
   for (int i = 0; i < 600; ++i) first[i] = static_cast<uint8_t>(i * 3 + 1), second[i] = static_cast<uint8_t>(i ^ 0x5a);
-  for (const NetworkConfig& config : {Config(Protocol::Sacn, 7, 0x7f000001), Config(Protocol::ArtNet, 291, 0x02ffffff)}) {
+  for (const NetworkConfig& config :
+       {Config(Protocol::Sacn, 7, 0x7f000001), Config(Protocol::ArtNet, 291, 0x02ffffff), Config(Protocol::UsbPro, 0, 0)}) {
     for (size_t count : {size_t{509}, size_t{64}, size_t{0}, size_t{600}}) {
       SequenceCounters refreshed(9), whole(9);
       OutgoingPacket a, b;
