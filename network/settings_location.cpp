@@ -1,0 +1,60 @@
+#include "settings_location.h"
+
+#include <windows.h>
+
+#include <cwchar>
+
+namespace selvane::net {
+namespace {
+
+constexpr wchar_t kFileName[] = L"Selvane.network.ini";
+constexpr wchar_t kUserFolder[] = L"Selvane";
+
+bool Join(wchar_t* out, const wchar_t* folder, const wchar_t* name) noexcept {
+  const size_t n = std::wcslen(folder);
+  const bool slash = n > 0 && (folder[n - 1] == L'\\' || folder[n - 1] == L'/');
+  const int written = std::swprintf(out, kSettingsPathChars, L"%ls%ls%ls", folder, slash ? L"" : L"\\", name);
+  return written > 0 && static_cast<size_t>(written) < kSettingsPathChars;
+}
+
+bool IsFile(const wchar_t* path) noexcept {
+  const DWORD attributes = GetFileAttributesW(path);
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+// Tries what a save does, leaving nothing behind: open the file for writing,
+// and create a file beside it.
+bool CanWriteBeside(const wchar_t* path) noexcept {
+  if (IsFile(path)) {
+    HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    CloseHandle(file);
+  }
+  wchar_t probe[kSettingsPathChars + 8];
+  if (std::swprintf(probe, kSettingsPathChars + 8, L"%ls.probe", path) < 0) return false;
+  HANDLE file = CreateFileW(probe, GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  CloseHandle(file);
+  return true;
+}
+
+}  // namespace
+
+bool LocateSettings(const wchar_t* libraryFolder, SettingsLocation& location) noexcept {
+  location = SettingsLocation{};
+  if (Join(location.path, libraryFolder, kFileName) && IsFile(location.path)) {
+    location.besideLibraries = true;
+    location.writable = CanWriteBeside(location.path);
+    return true;
+  }
+  wchar_t appData[kSettingsPathChars], folder[kSettingsPathChars];
+  const DWORD n = GetEnvironmentVariableW(L"APPDATA", appData, kSettingsPathChars);
+  if (n == 0 || n >= kSettingsPathChars) return false;
+  if (!Join(folder, appData, kUserFolder) || !Join(location.path, folder, kFileName)) return false;
+  const DWORD attributes = GetFileAttributesW(folder);
+  location.writable = attributes == INVALID_FILE_ATTRIBUTES || CanWriteBeside(location.path);
+  return true;
+}
+
+}  // namespace selvane::net
