@@ -25,7 +25,10 @@ bool IsFile(const wchar_t* path) noexcept {
 // Tries what a save does, leaving nothing behind: open the file for writing,
 // and create a file beside it.
 bool CanWriteBeside(const wchar_t* path) noexcept {
-  if (IsFile(path)) {
+  const DWORD attributes = GetFileAttributesW(path);
+  // A replace refuses a read-only file, whoever asks.
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY)) return false;
+  if (attributes != INVALID_FILE_ATTRIBUTES) {
     HANDLE file = CreateFileW(path, GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
