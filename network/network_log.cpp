@@ -12,9 +12,7 @@ namespace {
 constexpr wchar_t kFolder[] = L"\\Selvane";
 constexpr wchar_t kLogName[] = L"\\Selvane-Netzwerk.log";
 constexpr wchar_t kOldLogName[] = L"\\Selvane-Netzwerk.old.log";
-// Taken only around the move: one process moves the full log aside while the
-// others keep appending to whichever file their handle holds.
-constexpr wchar_t kRotationMutex[] = L"Local\\Selvane-Netzwerk-Log";
+constexpr wchar_t kLogMutex[] = L"Local\\Selvane-Netzwerk-Log";
 constexpr size_t kPathChars = MAX_PATH + 64;
 
 bool LogFolder(wchar_t* out, size_t capacity) noexcept {
@@ -38,27 +36,17 @@ bool FileSize(HANDLE file, uint64_t& size) noexcept {
   return true;
 }
 
-// Moves the full log aside if no other process is doing so right now, and
-// opens the new one. Without the mutex at once, the line goes where `file`
-// points: the other process is moving that file, and the line stays whole.
-HANDLE RotateIfFree(HANDLE file, const wchar_t* path, const wchar_t* oldPath, size_t lineBytes) noexcept {
-  HANDLE mutex = CreateMutexW(nullptr, FALSE, kRotationMutex);
-  if (!mutex) return file;
-  const DWORD waited = WaitForSingleObject(mutex, 0);
-  if (waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED) {
-    // Another process may have moved it between our open and the mutex.
-    CloseHandle(file);
-    file = OpenForAppend(path);
-    uint64_t size = 0;
-    if (file != INVALID_HANDLE_VALUE && FileSize(file, size) && LogNeedsRotation(size, lineBytes)) {
-      CloseHandle(file);
-      MoveFileExW(path, oldPath, MOVEFILE_REPLACE_EXISTING);
-      file = OpenForAppend(path);
-    }
-    ReleaseMutex(mutex);
-  }
-  CloseHandle(mutex);
-  return file;
+// Held around each append, and the move of a full log: a local file's
+// append is one piece on Windows, but not under Wine, where two processes
+// could mix their lines. Writing takes microseconds, so a caller waits at
+// most this long, and only when another process is writing at that moment;
+// without the mutex it appends all the same and never moves the file.
+constexpr DWORD kMutexWaitMs = 5;
+
+bool TakeMutex(HANDLE mutex) noexcept {
+  if (!mutex) return false;
+  const DWORD waited = WaitForSingleObject(mutex, kMutexWaitMs);
+  return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
 }
 
 }  // namespace
@@ -81,19 +69,26 @@ void AppendNetworkLogLineUtf8(const char* text, size_t size) noexcept {
   const size_t lineBytes = FormatLogLine(time, text, size, line, sizeof line);
   if (lineBytes == 0) return;
 
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, kLogMutex);
+  const bool owned = TakeMutex(mutex);
   HANDLE file = OpenForAppend(path);
   if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
     CreateDirectoryW(folder, nullptr);
     file = OpenForAppend(path);
   }
-  if (file == INVALID_HANDLE_VALUE) return;
   uint64_t fileBytes = 0;
-  if (FileSize(file, fileBytes) && LogNeedsRotation(fileBytes, lineBytes))
-    file = RotateIfFree(file, path, oldPath, lineBytes);
-  if (file == INVALID_HANDLE_VALUE) return;
-  DWORD written = 0;
-  WriteFile(file, line, static_cast<DWORD>(lineBytes), &written, nullptr);
-  CloseHandle(file);
+  if (owned && file != INVALID_HANDLE_VALUE && FileSize(file, fileBytes) && LogNeedsRotation(fileBytes, lineBytes)) {
+    CloseHandle(file);
+    MoveFileExW(path, oldPath, MOVEFILE_REPLACE_EXISTING);
+    file = OpenForAppend(path);
+  }
+  if (file != INVALID_HANDLE_VALUE) {
+    DWORD written = 0;
+    WriteFile(file, line, static_cast<DWORD>(lineBytes), &written, nullptr);
+    CloseHandle(file);
+  }
+  if (owned) ReleaseMutex(mutex);
+  if (mutex) CloseHandle(mutex);
 }
 
 void AppendNetworkLogLine(const wchar_t* text) noexcept {

@@ -6,6 +6,9 @@
 namespace selvane::netsettings {
 namespace {
 
+constexpr int kReplaceAttempts = 25;
+constexpr DWORD kReplaceRetryMs = 20;
+
 // CreateFileW answers INVALID_HANDLE_VALUE on failure, the owner expects null.
 unique_handle OwnFile(HANDLE file) { return unique_handle(file == INVALID_HANDLE_VALUE ? nullptr : file); }
 
@@ -56,9 +59,16 @@ DWORD WriteTemporaryFile(const std::wstring& temporary, const std::string& text)
 }
 
 DWORD ReplaceWithTemporaryFile(const std::wstring& temporary, const wchar_t* path) {
-  if (!MoveFileExW(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-    return GetLastError();
-  return 0;
+  // A file that is open cannot be replaced. The libraries hold it open for
+  // the microseconds of a read, at most once a second: try again a while.
+  DWORD error = 0;
+  for (int attempt = 0; attempt < kReplaceAttempts; ++attempt) {
+    if (MoveFileExW(temporary.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    error = GetLastError();
+    if (error != ERROR_ACCESS_DENIED && error != ERROR_SHARING_VIOLATION) break;
+    Sleep(kReplaceRetryMs);
+  }
+  return error;
 }
 
 DWORD SaveSettingsFile(const wchar_t* path, const std::string& text) {
