@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Screenshots of the "Selvane Netzwerk" window as Wine draws it on a real
 # (virtual) X display, at 96 and at 144 dpi: <build dir>/netsettings-96.png and
-# <build dir>/netsettings-144.png.
+# netsettings-144.png with the example settings, netsettings-refused-96.png and
+# netsettings-refused-144.png with a file the libraries refuse (Art-Net
+# without a destination: the reason in the status and beside the field).
 #
 # Usage: bash tools/screenshot-netsettings.sh [build dir]
 #   build dir   default build/win32; build it first with
@@ -71,8 +73,7 @@ wait
 exit $status
 INNER
 
-# Something to show: the example settings beside the program, and a log.
-cp network/Selvane.network.ini "$WINEPREFIX/drive_c/Selvane/"
+# Something to show: settings beside the program, and a log.
 logdir="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Local/Selvane"
 mkdir -p "$logdir"
 printf '%s\r\n' \
@@ -81,11 +82,20 @@ printf '%s\r\n' \
   "2026-12-09 19:31:20.045  DMX510.dll: Senden geht wieder" >"$logdir/Selvane-Netzwerk.log"
 
 status=0
-for dpi in 96 144; do
-  out="$build/netsettings-$dpi.png"
-  rm -f "$out"
-  say "showing the window at $dpi dpi under Xvfb"
-  xvfb-run -a -s "-screen 0 1280x1024x24 -dpi $dpi" bash "$state/run.sh" "$dpi" "$out" "$state" || status=1
-  [ -f "$out" ] && say "wrote $out"
+for shot in example refused; do
+  if [ "$shot" = example ]; then
+    cp network/Selvane.network.ini "$WINEPREFIX/drive_c/Selvane/"
+    name=netsettings
+  else
+    printf '[Output]\r\nProtocol = Art-Net\r\nUniverse = 291\r\n' >"$WINEPREFIX/drive_c/Selvane/Selvane.network.ini"
+    name=netsettings-refused
+  fi
+  for dpi in 96 144; do
+    out="$build/$name-$dpi.png"
+    rm -f "$out"
+    say "showing the window ($shot settings) at $dpi dpi under Xvfb"
+    xvfb-run -a -s "-screen 0 1280x1024x24 -dpi $dpi" bash "$state/run.sh" "$dpi" "$out" "$state" || status=1
+    [ -f "$out" ] && say "wrote $out"
+  done
 done
 exit $status

@@ -229,6 +229,8 @@ void FrmNetzwerk::Open() {
         net::DescribeConfigProblemGerman(result, reason, sizeof reason);
         status = L"Die Netzwerk-Bibliotheken lehnen diese Datei ab (" + Utf8ToWide(reason) +
                  L"). Die Felder zeigen, was sich lesen lie\u00df.";
+        if (const Field f = FieldOfKey(result.key); f != Field::None)
+          SetText(FieldId(f, kMessage), Utf8ToWide(FieldMessage(result)));
       }
       break;
     }

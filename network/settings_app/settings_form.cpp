@@ -78,6 +78,12 @@ std::string ComposeSettingsText(const SettingsFields& fields) {
   return text;
 }
 
+std::string FieldMessage(const net::ConfigResult& result) {
+  std::string message = net::ConfigProblemReasonGerman(result);
+  if (!message.empty() && message[0] >= 'a' && message[0] <= 'z') message[0] = static_cast<char>(message[0] - 32);
+  return message;
+}
+
 FieldsCheck CheckFields(const SettingsFields& fields) {
   FieldsCheck check;
   // The file cannot hold these in a value: they begin a comment there.
@@ -92,8 +98,7 @@ FieldsCheck CheckFields(const SettingsFields& fields) {
   const net::ConfigResult result = net::ParseNetworkConfig(text.data(), text.size());
   if (!result.Ok()) {
     check.field = FieldOfKey(result.key);
-    check.message = net::ConfigProblemReasonGerman(result);
-    if (!check.message.empty() && check.message[0] >= 'a' && check.message[0] <= 'z') check.message[0] -= 32;
+    check.message = FieldMessage(result);
     return check;
   }
   check.config = result.config;

@@ -42,4 +42,7 @@ FieldsCheck CheckFields(const SettingsFields& fields);
 // The field of a key of the file ("Universe"), or None.
 Field FieldOfKey(const char* key);
 
+// The libraries' reason for refusing, as the message beside its field.
+std::string FieldMessage(const net::ConfigResult& result);
+
 }  // namespace selvane::netsettings

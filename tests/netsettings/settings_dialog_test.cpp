@@ -240,6 +240,7 @@ TEST(SettingsDialog, AFileBesideTheLibrariesWinsAndARefusedOneShowsWhatItCanRead
   EXPECT_EQ(L"70000", TextOf(program.Field(L"Universum:")));
   EXPECT_NE(std::wstring::npos, program.Status().find(L"Zeile 4, Universe: au\u00dferhalb des Bereichs"))
       << program.Status();
+  EXPECT_NE(std::wstring::npos, program.Message(L"Universum:").find(L"0 bis 32767")) << "and beside the field";
 
   program.Type(L"Universum:", L"3");
   program.Click(L"Speichern");
