@@ -7,6 +7,7 @@ set(SELVANE_RULES
   core/automation_error.h
   core/driver_state.h
   core/interface_selector.h
+  core/vendor_contract.h
   core/set_channel_rule.h
   core/transmit_tick.h
   core/transmit_tick.cpp

@@ -1,6 +1,8 @@
 #pragma once
 #include <cstdint>
 
+#include "vendor_contract.h"
+
 namespace selvane {
 
 // Which interface a ChannelCount value selects. Only 120 and 510 are special;
@@ -12,11 +14,9 @@ inline constexpr int32_t kSelectDmx60 = 64;
 inline constexpr int32_t kSelectDmx120 = 120;
 inline constexpr int32_t kSelectDmx510Usb = 510;
 
-// Channels sent per tick by the per-channel interfaces.
-inline constexpr int kDmx60Channels = 64;
-inline constexpr int kDmx120Channels = 120;
-// The count handed to SetLevel: 509, one less than the buffer holds.
-inline constexpr int32_t kSetLevelCount = 509;
+using vendor::kDmx120Channels;
+using vendor::kDmx60Channels;
+using vendor::kSetLevelCount;
 
 constexpr InterfaceType InterfaceForChannelCount(int32_t channelCount) {
   switch (channelCount) {

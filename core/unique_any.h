@@ -46,6 +46,7 @@ class unique_any {
 namespace unique_any_close {
 inline void DeleteFont(HFONT font) noexcept { DeleteObject(font); }
 inline void FreeHeap(void* block) noexcept { HeapFree(GetProcessHeap(), 0, block); }
+inline void FreeLocal(wchar_t* text) noexcept { LocalFree(text); }
 }  // namespace unique_any_close
 
 using unique_hkey = unique_any<HKEY, &RegCloseKey>;
@@ -53,6 +54,8 @@ using unique_bstr = unique_any<BSTR, &SysFreeString>;
 using unique_hfont = unique_any<HFONT, &unique_any_close::DeleteFont>;
 using unique_hmodule = unique_any<HMODULE, &FreeLibrary>;
 using unique_handle = unique_any<HANDLE, &CloseHandle>;
+// A string the system allocated with LocalAlloc (ConvertSidToStringSidW, FormatMessageW).
+using unique_hlocal_string = unique_any<wchar_t*, &unique_any_close::FreeLocal>;
 // A block of the process heap (HeapAlloc), for buffers sized at run time.
 using unique_process_heap = unique_any<void*, &unique_any_close::FreeHeap>;
 

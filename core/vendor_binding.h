@@ -54,9 +54,9 @@ class VendorBindings final : public VendorPort {
  private:
   LazyBinding& For(InterfaceType type) noexcept;
 
-  LazyBinding dmx60_{L"DMX60.dll", "OutDMX"};
-  LazyBinding dmx120_{L"DMX120.dll", "OutDMX"};
-  LazyBinding dmx510_{L"DMX510.dll", "SetLevel"};
+  LazyBinding dmx60_{vendor::kVendorLibraries[0].file, vendor::kVendorLibraries[0].entry};
+  LazyBinding dmx120_{vendor::kVendorLibraries[1].file, vendor::kVendorLibraries[1].entry};
+  LazyBinding dmx510_{vendor::kVendorLibraries[2].file, vendor::kVendorLibraries[2].entry};
 };
 
 VendorBindings& ProcessVendorBindings() noexcept;

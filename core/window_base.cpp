@@ -1,5 +1,7 @@
 #include "window_base.h"
 
+#include "srw_lock_guard.h"
+
 namespace selvane {
 namespace {
 SRWLOCK g_classRegistration = SRWLOCK_INIT;
@@ -11,15 +13,13 @@ HRESULT LastErrorHresult() noexcept {
 }
 
 HRESULT RegisterWindowClassOnce(const WNDCLASSEXW& windowClass) noexcept {
-  AcquireSRWLockExclusive(&g_classRegistration);
+  srw_lock_guard guard(g_classRegistration);
   WNDCLASSEXW existing{};
   existing.cbSize = sizeof existing;
-  HRESULT hr = S_OK;
   if (!GetClassInfoExW(windowClass.hInstance, windowClass.lpszClassName, &existing) &&
       !RegisterClassExW(&windowClass) && GetLastError() != ERROR_CLASS_ALREADY_EXISTS)
-    hr = LastErrorHresult();
-  ReleaseSRWLockExclusive(&g_classRegistration);
-  return hr;
+    return LastErrorHresult();
+  return S_OK;
 }
 
 }  // namespace selvane

@@ -3,23 +3,31 @@
 #include <cstring>
 
 namespace selvane::net {
+namespace {
+
+using namespace artdmx;
+
+constexpr char kIdBytes[] = "Art-Net";  // with its terminating zero
+static_assert(sizeof kIdBytes == kSizes[kId]);
+constexpr uint16_t kOpDmx = 0x5000;
+constexpr uint16_t kVersion = 14;
+
+}  // namespace
 
 void BuildArtDmxPacket(uint16_t portAddress, uint8_t sequence, const uint8_t* levels, size_t count,
                        uint8_t (&packet)[kArtDmxPacketSize]) {
-  constexpr size_t kSlots = kArtDmxPacketSize - 18;
+  // Zero: physical input port 0.
   std::memset(packet, 0, sizeof packet);
-  std::memcpy(packet, "Art-Net", 8);  // with its terminating zero
-  packet[8] = 0x00;                   // OpDmx 0x5000, low byte first
-  packet[9] = 0x50;
-  packet[10] = 0;                     // protocol version 14, high byte first
-  packet[11] = 14;
-  packet[12] = sequence;
-  packet[13] = 0;                     // physical input port
-  packet[14] = static_cast<uint8_t>(portAddress & 0xff);        // SubUni
-  packet[15] = static_cast<uint8_t>((portAddress >> 8) & 0x7f);  // Net
-  packet[16] = static_cast<uint8_t>(kSlots >> 8);                // length, high byte first
-  packet[17] = static_cast<uint8_t>(kSlots & 0xff);
-  if (levels && count > 0) std::memcpy(packet + 18, levels, count < kSlots ? count : kSlots);
+  std::memcpy(packet + kLayout[kId].offset, kIdBytes, kSizes[kId]);
+  packet[kLayout[kOpCode].offset] = static_cast<uint8_t>(kOpDmx & 0xff);  // the only field low byte first
+  packet[kLayout[kOpCode].offset + 1] = static_cast<uint8_t>(kOpDmx >> 8);
+  PutBigEndian16(packet, kLayout[kProtocolVersion], kVersion);
+  packet[kLayout[kSequence].offset] = sequence;
+  packet[kLayout[kSubUni].offset] = static_cast<uint8_t>(portAddress & 0xff);
+  packet[kLayout[kNet].offset] = static_cast<uint8_t>((portAddress >> 8) & 0x7f);
+  PutBigEndian16(packet, kLayout[kLength], static_cast<uint16_t>(kSizes[kData]));
+  if (levels && count > 0)
+    std::memcpy(packet + kLayout[kData].offset, levels, count < kSizes[kData] ? count : kSizes[kData]);
 }
 
 }  // namespace selvane::net

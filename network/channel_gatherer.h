@@ -5,11 +5,13 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "lru_slots.h"
+
 namespace selvane::net {
 
 class ChannelGatherer {
  public:
-  static constexpr int kThreads = 8;    // threads gathering at once; the least recently used gives way
+  static constexpr int kThreads = 8;  // threads gathering at once; the least recently used gives way
   static constexpr int kMaxChannels = 120;
 
   explicit ChannelGatherer(int channels) : channels_(channels > kMaxChannels ? kMaxChannels : channels) {}
@@ -22,16 +24,10 @@ class ChannelGatherer {
   int Channels() const { return channels_; }
 
  private:
-  struct Slot {
-    uint32_t threadId = 0;
-    uint32_t lastUse = 0;
-    bool used = false;
-    uint8_t levels[kMaxChannels] = {};
+  struct Levels {
+    uint8_t at[kMaxChannels];  // a new thread starts from zero levels, not from another thread's
   };
-  Slot& SlotFor(uint32_t threadId);
-
-  Slot slots_[kThreads];
-  uint32_t uses_ = 0;
+  LruSlots<uint32_t, Levels, kThreads> threads_;
   int channels_;
 };
 

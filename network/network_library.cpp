@@ -1,220 +1,160 @@
 // A network interface library: it takes the place of the maker's DMX60.dll,
-// DMX120.dll or DMX510.dll and sends each tick's levels as one sACN (E1.31) or
-// Art-Net universe packet. Built three times from this file:
-//   SELVANE_NETWORK_CHANNELS=64 or 120  OutDMX(index, level), a packet at the last index
-//   SELVANE_NETWORK_SETLEVEL            SetLevel(levels, count), a packet per call
-// It loads into lighting hosts: no exceptions, no C++ runtime locks or
-// threads, nothing allocated after start; one SRW lock serialises the calls.
-#include <winsock2.h>
+// DMX120.dll or DMX510.dll (SELVANE_VENDOR_LIBRARY, a row of the vendor
+// contract; the .def file exports that row's entry) and runs the output engine
+// on Win32: the exports, DllMain, the settings file, the clock and the
+// reports. It loads into lighting hosts: no exceptions, no C++ runtime locks
+// or threads, nothing allocated after start; one SRW lock serialises the calls.
+#include "udp_transport.h"
+
 #include <windows.h>
 
-#include <cstdarg>
-#include <cstdio>
-#include <cstring>
-
-#include "channel_gatherer.h"
-#include "config_file.h"
+#include "network_log.h"
 #include "network_status.h"
-#include "outgoing_packet.h"
+#include "output_engine.h"
+#include "settings_location.h"
 #include "source_cid.h"
-#include "udp_sender.h"
+#include "srw_lock_guard.h"
 
 using namespace selvane::net;
+using selvane::srw_lock_guard;
 
 namespace {
 
-#ifdef SELVANE_NETWORK_SETLEVEL
-constexpr wchar_t kInterfaceName[] = L"DMX-510USB";
-constexpr wchar_t kLibraryName[] = L"DMX510.dll";
-constexpr int kGatheredChannels = 1;
-#elif SELVANE_NETWORK_CHANNELS == 120
-constexpr wchar_t kInterfaceName[] = L"DMX-120";
-constexpr wchar_t kLibraryName[] = L"DMX120.dll";
-constexpr int kGatheredChannels = 120;
-#else
-constexpr wchar_t kInterfaceName[] = L"DMX-60";
-constexpr wchar_t kLibraryName[] = L"DMX60.dll";
-constexpr int kGatheredChannels = 64;
-#endif
+constexpr const selvane::vendor::Library& kLibrary = selvane::vendor::kVendorLibraries[SELVANE_VENDOR_LIBRARY];
 
-struct Library {
-  SRWLOCK lock = SRWLOCK_INIT;
+// UTF-8 into a fixed buffer, cut if too long, always terminated.
+template <size_t N>
+void Widen(wchar_t (&to)[N], const char* utf8) {
+  wchar_t wide[1024];
+  if (!MultiByteToWideChar(CP_UTF8, 0, utf8, -1, wide, 1024)) wide[0] = 0;
+  lstrcpynW(to, wide, static_cast<int>(N));
+}
+
+class Platform final : public EnginePlatform, public SettingsFile {
+ public:
+  void Start(Cid& cid, uint8_t& sequenceStart) override {
+    const DWORD n = GetModuleFileNameW(module, folder, MAX_PATH);
+    DWORD end = n < MAX_PATH ? n : 0;
+    while (end > 0 && folder[end - 1] != L'\\' && folder[end - 1] != L'/') --end;
+    folder[end] = 0;
+    Locate();
+    cid = SourceCid();
+    // A start that moves on with the clock, one step per 45 ms tick: a host
+    // restarted with the same CID then carries on about where it stopped, and
+    // receivers that remember our last number do not take us for old packets.
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    sequenceStart = static_cast<uint8_t>(((uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime) / 450000);
+  }
+  SettingsFile& Settings() override { return *this; }
+  const char* SettingsPath() override { return pathUtf8; }
+  Transport& TransportFor(Protocol) override { return udp; }
+  void Report(const char* line) override {
+    wchar_t wide[640];
+    Widen(wide, line);
+    OutputDebugStringW(wide);
+    Log(line);
+  }
+  void Log(const char* line) override {
+    size_t size = lstrlenA(line);
+    if (size > 0 && line[size - 1] == '\n') --size;
+    AppendNetworkLogLineUtf8(line, size);
+  }
+
+  // The file in force: beside the library, else the user's own. Looked for
+  // again at every look, so a file put beside the library takes over.
+  void Locate() {
+    bool beside = false;
+    if (!folder[0] || !SettingsPathInForce(folder, path, beside)) path[0] = 0;
+    if (!WideCharToMultiByte(CP_UTF8, 0, path, -1, pathUtf8, sizeof pathUtf8, nullptr, nullptr)) pathUtf8[0] = 0;
+  }
+
+  bool Stamp(SettingsStamp& stamp) override {
+    Locate();
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!path[0] || !GetFileAttributesExW(path, GetFileExInfoStandard, &data) ||
+        (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+      return false;
+    stamp.size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
+    stamp.written = (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+    return true;
+  }
+  bool Read(char* text, size_t capacity, size_t& size) override {
+    const HANDLE opened = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    selvane::unique_handle file(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
+    DWORD read = 0;
+    if (!file || !ReadFile(file.get(), text, static_cast<DWORD>(capacity), &read, nullptr)) return false;
+    size = read;
+    return true;
+  }
+
   HMODULE module = nullptr;
-  bool started = false;  // the first call has run: CID, file path and sequence start are known
-  ConfigFile file;
-  ConfigResult reading;  // the file as last read
-  bool usable = false;   // the reading is usable and the socket is open
-  UdpSender sender;
-  Cid cid{};
-  SequenceCounters sequences;
-  ChannelGatherer gatherer{kGatheredChannels};
-  OutgoingPacket packet;
-  uint32_t framesSent = 0;
-  uint32_t sendErrors = 0;
-  int lastSendError = 0;
-  bool lastSendFailed = false;
-  uint32_t problemsReported = 0;
-  wchar_t problem[320] = L"";
+  wchar_t folder[MAX_PATH] = L"";
+  wchar_t path[kSettingsPathChars] = L"";
+  char pathUtf8[3 * kSettingsPathChars] = "";
+  UdpTransport udp;
 };
 
-Library g;
-
-// printf into a fixed buffer, always terminated, cut if too long.
-template <size_t N>
-void Print(wchar_t (&out)[N], const wchar_t* format, ...) {
-  va_list args;
-  va_start(args, format);
-  _vsnwprintf(out, N - 1, format, args);
-  va_end(args);
-  out[N - 1] = 0;
-}
-
-template <size_t N>
-void CopyWide(wchar_t (&to)[N], const wchar_t* from) {
-  lstrcpynW(to, from, static_cast<int>(N));
-}
-
-// One report per distinct problem: the debugger output and the status.
-void Report(const wchar_t* text) {
-  if (lstrcmpW(text, g.problem) == 0) return;
-  CopyWide(g.problem, text);
-  if (!text[0]) return;
-  ++g.problemsReported;
-  wchar_t line[512];
-  Print(line, L"Selvane network output (%ls): %ls\n", kLibraryName, text);
-  OutputDebugStringW(line);
-}
-
-void ReportConfigProblem() {
-  char reason[256];
-  DescribeConfigProblem(g.reading, reason, sizeof reason);
-  wchar_t wideReason[256];
-  if (!MultiByteToWideChar(CP_UTF8, 0, reason, -1, wideReason, 256)) wideReason[0] = 0;
-  wchar_t text[320];
-  Print(text, L"%ls: %ls. Output is paused until the next Enable.", g.file.Path(), wideReason);
-  Report(text);
-}
-
-// A sequence start that moves on with the clock, one step per 45 ms tick: a
-// host restarted with the same CID then carries on about where it stopped,
-// and receivers that remember our last number do not take us for old packets.
-uint8_t ClockSequenceStart() {
-  FILETIME now;
-  GetSystemTimeAsFileTime(&now);
-  const ULONGLONG hundredNs = (ULONGLONG{now.dwHighDateTime} << 32) | now.dwLowDateTime;
-  return static_cast<uint8_t>(hundredNs / 450000);
-}
-
-// Called under the lock at every call: reads the file when it changed (at
-// most once a second) and opens the socket. Whether packets can go out.
-bool Ready() {
-  if (!g.started) {
-    g.started = true;
-    g.file.Locate(g.module);
-    g.cid = SourceCid();
-    g.sequences = SequenceCounters(ClockSequenceStart());
-  }
-  if (!g.file.Refresh(GetTickCount64(), g.reading)) return g.usable;
-  g.usable = false;
-  if (!g.reading.Ok()) {
-    ReportConfigProblem();
-    return false;
-  }
-  if (const int error = g.sender.Open()) {
-    wchar_t text[160];
-    Print(text, L"no UDP socket (Winsock error %d). Output is paused until the next Enable.", error);
-    Report(text);
-    g.file.RereadAtNextLook();  // and try the socket again then
-    return false;
-  }
-  Report(L"");
-  g.usable = true;
-  return true;
-}
-
-void SendFrame(const uint8_t* levels, size_t count) {
-  BuildOutgoingPacket(g.reading.config, g.cid, g.sequences, levels, count, g.packet);
-  const int error = g.sender.Send(g.packet);
-  if (error == 0) {
-    ++g.framesSent;
-    g.lastSendFailed = false;
-    return;
-  }
-  ++g.sendErrors;
-  // Once per outage: UDP output comes back by itself when the network does.
-  if (!g.lastSendFailed || error != g.lastSendError) {
-    const uint32_t a = g.packet.address;
-    wchar_t text[200];
-    Print(text, L"sending to %u.%u.%u.%u:%u failed (Winsock error %d); output goes on.", a >> 24, (a >> 16) & 255,
-          (a >> 8) & 255, a & 255, g.packet.port, error);
-    // A new report even when the text repeats an earlier outage's.
-    g.problem[0] = 0;
-    Report(text);
-  }
-  g.lastSendFailed = true;
-  g.lastSendError = error;
-}
+SRWLOCK g_lock = SRWLOCK_INIT;
+Platform g_platform;
+OutputEngine g_engine(kLibrary, g_platform);
 
 }  // namespace
 
 extern "C" {
 
-#ifdef SELVANE_NETWORK_SETLEVEL
-int16_t __stdcall SetLevel(const uint8_t* levels, int32_t count) {
-  AcquireSRWLockExclusive(&g.lock);
-  bool ok = Ready() && (levels || count <= 0);
-  if (ok) SendFrame(levels, count < 0 ? 0 : static_cast<size_t>(count));
-  ReleaseSRWLockExclusive(&g.lock);
-  return ok ? 1 : 0;
+// Both entries are built into each library; its .def file exports its own.
+selvane::vendor::Result __stdcall SetLevel(const uint8_t* levels, int32_t count) {
+  srw_lock_guard guard(g_lock);
+  return g_engine.SetLevel(levels, count, GetTickCount64());
 }
-#else
-int16_t __stdcall OutDMX(uint8_t index, uint8_t level) {
-  AcquireSRWLockExclusive(&g.lock);
-  const bool ok = Ready();
-  uint8_t frame[ChannelGatherer::kMaxChannels];
-  if (ok && g.gatherer.Put(GetCurrentThreadId(), index, level, frame))
-    SendFrame(frame, static_cast<size_t>(g.gatherer.Channels()));
-  ReleaseSRWLockExclusive(&g.lock);
-  return ok ? 1 : 0;
+
+selvane::vendor::Result __stdcall OutDMX(uint8_t index, uint8_t level) {
+  srw_lock_guard guard(g_lock);
+  return g_engine.OutDmx(GetCurrentThreadId(), index, level, GetTickCount64());
 }
-#endif
 
 int32_t __stdcall SelvaneNetworkStatus(SelvaneNetworkStatusInfo* status) {
   if (!status || status->size < sizeof(SelvaneNetworkStatusInfo)) return 0;
-  AcquireSRWLockShared(&g.lock);
-  std::memset(status, 0, sizeof *status);
+  srw_lock_guard guard(g_lock, srw_lock_guard::shared);
+  EngineStatus s;
+  g_engine.Status(s);
+  *status = SelvaneNetworkStatusInfo{};
   status->size = sizeof *status;
-  status->usable = g.usable ? 1 : 0;
-  CopyWide(status->interfaceName, kInterfaceName);
-  CopyWide(status->configFile, g.file.Path());
-  CopyWide(status->problem, g.problem);
-  if (g.reading.Ok() && g.started) {
-    const NetworkConfig& c = g.reading.config;
-    status->protocol = static_cast<int32_t>(c.protocol);
-    status->destination = c.protocol == Protocol::Sacn && !c.hasDestination ? E131MulticastGroup(c.universe)
-                                                                             : c.destination;
-    status->port = c.protocol == Protocol::Sacn ? kE131Port : kArtNetPort;
-    status->universe = c.universe;
-    status->priority = c.protocol == Protocol::Sacn ? c.priority : 0;
-    if (c.protocol == Protocol::Sacn && !MultiByteToWideChar(CP_UTF8, 0, c.sourceName, -1, status->sourceName, 64))
-      status->sourceName[0] = 0;
+  status->usable = s.usable ? 1 : 0;
+  lstrcpynW(status->interfaceName, kLibrary.displayName, 16);
+  lstrcpynW(status->configFile, g_platform.path, MAX_PATH);
+  Widen(status->problem, s.problem);
+  if (s.configured) {
+    const Destination to = DestinationOf(s.config);
+    const bool sacn = s.config.protocol == Protocol::Sacn;
+    status->protocol = static_cast<int32_t>(s.config.protocol);
+    status->destination = to.address;
+    status->port = to.port;
+    status->universe = s.config.universe;
+    status->priority = sacn ? s.config.priority : 0;
+    if (sacn) Widen(status->sourceName, s.config.sourceName);
   }
-  status->framesSent = g.framesSent;
-  status->sendErrors = g.sendErrors;
-  status->lastSendError = g.lastSendError;
-  status->problemsReported = g.problemsReported;
-  ReleaseSRWLockShared(&g.lock);
+  status->framesSent = s.framesSent;
+  status->sendErrors = s.sendErrors;
+  status->lastSendError = s.lastSendError;
+  status->problemsReported = s.problemsReported;
   return 1;
 }
 
 BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
-    g.module = module;
+    g_platform.module = module;
     DisableThreadLibraryCalls(module);
-  } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-    // Unloaded while the process goes on: give the socket back. Winsock
-    // itself is left started; WSACleanup must not run under the loader lock.
-    g.sender.Close();
+  } else if (reason == DLL_PROCESS_DETACH) {
+    // The summary for the log, also when the process ends; a thread ended
+    // while it held the lock cannot release it, so never wait for it.
+    if (TryAcquireSRWLockExclusive(&g_lock)) {
+      g_engine.Unloading();
+      ReleaseSRWLockExclusive(&g_lock);
+    }
+    if (reserved == nullptr) g_platform.udp.Close();  // unloaded while the process goes on: give the socket back
   }
   return TRUE;
 }

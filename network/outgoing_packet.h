@@ -8,15 +8,19 @@
 #include "e131_packet.h"
 #include "network_config.h"
 #include "sequence_counters.h"
+#include "transport.h"
 
 namespace selvane::net {
 
 struct OutgoingPacket {
   uint8_t bytes[kE131PacketSize];
   size_t size = 0;
-  uint32_t address = 0;  // IPv4, host byte order
-  uint16_t port = 0;
+  Destination to;
 };
+
+// Where the configuration's packets go: its Destination, or for sACN without
+// one the universe's multicast group; the protocol's port.
+Destination DestinationOf(const NetworkConfig& config);
 
 void BuildOutgoingPacket(const NetworkConfig& config, const Cid& cid, SequenceCounters& sequences,
                          const uint8_t* levels, size_t count, OutgoingPacket& packet);

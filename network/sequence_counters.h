@@ -4,6 +4,8 @@
 // between universes. Plain C++; the caller serialises access.
 #include <cstdint>
 
+#include "lru_slots.h"
+
 namespace selvane::net {
 
 enum class Protocol : uint8_t { Sacn = 1, ArtNet = 2 };
@@ -20,13 +22,7 @@ class SequenceCounters {
   static constexpr int kUniverses = 16;  // the least recently used one makes room
 
  private:
-  struct Entry {
-    uint32_t key = 0;  // 0: free
-    uint32_t lastUse = 0;
-    uint8_t next = 0;
-  };
-  Entry entries_[kUniverses];
-  uint32_t uses_ = 0;
+  LruSlots<uint32_t, uint8_t, kUniverses> next_;
   uint8_t sacnStart_;
 };
 

@@ -44,19 +44,27 @@ bool CanWriteBeside(const wchar_t* path) noexcept {
 
 }  // namespace
 
+bool SettingsPathInForce(const wchar_t* libraryFolder, wchar_t* path, bool& besideLibraries) noexcept {
+  besideLibraries = Join(path, libraryFolder, kFileName) && IsFile(path);
+  if (besideLibraries) return true;
+  path[0] = L'\0';
+  wchar_t appData[kSettingsPathChars], folder[kSettingsPathChars];
+  const DWORD n = GetEnvironmentVariableW(L"APPDATA", appData, kSettingsPathChars);
+  return n > 0 && n < kSettingsPathChars && Join(folder, appData, kUserFolder) && Join(path, folder, kFileName);
+}
+
 bool LocateSettings(const wchar_t* libraryFolder, SettingsLocation& location) noexcept {
   location = SettingsLocation{};
-  if (Join(location.path, libraryFolder, kFileName) && IsFile(location.path)) {
-    location.besideLibraries = true;
+  if (!SettingsPathInForce(libraryFolder, location.path, location.besideLibraries)) return false;
+  if (location.besideLibraries) {
     location.writable = CanWriteBeside(location.path);
     return true;
   }
-  wchar_t appData[kSettingsPathChars], folder[kSettingsPathChars];
-  const DWORD n = GetEnvironmentVariableW(L"APPDATA", appData, kSettingsPathChars);
-  if (n == 0 || n >= kSettingsPathChars) return false;
-  if (!Join(folder, appData, kUserFolder) || !Join(location.path, folder, kFileName)) return false;
-  const DWORD attributes = GetFileAttributesW(folder);
-  location.writable = attributes == INVALID_FILE_ATTRIBUTES || CanWriteBeside(location.path);
+  // A folder that is not there yet counts as writable: a save makes it.
+  wchar_t folder[kSettingsPathChars];
+  std::wcscpy(folder, location.path);
+  *std::wcsrchr(folder, L'\\') = L'\0';
+  location.writable = GetFileAttributesW(folder) == INVALID_FILE_ATTRIBUTES || CanWriteBeside(location.path);
   return true;
 }
 

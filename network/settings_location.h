@@ -22,4 +22,8 @@ struct SettingsLocation {
 // trailing backslash. False when neither path can be made (no %APPDATA%, too long).
 bool LocateSettings(const wchar_t* libraryFolder, SettingsLocation& location) noexcept;
 
+// The path alone, without trying whether it can be written: what the
+// libraries look at, once a second. `path` holds kSettingsPathChars.
+bool SettingsPathInForce(const wchar_t* libraryFolder, wchar_t* path, bool& besideLibraries) noexcept;
+
 }  // namespace selvane::net

@@ -4,9 +4,38 @@
 #include <sddl.h>
 
 #include "name_based_uuid.h"
+#include "unique_any.h"
 
 namespace selvane::net {
 namespace {
+
+// The machine's MachineGuid, from the 64-bit view: a 32-bit library on 64-bit
+// Windows would otherwise read the redirected key, which has none.
+bool MachineGuid(wchar_t* id, DWORD chars) {
+  unique_hkey key;
+  DWORD bytes = (chars - 1) * sizeof(wchar_t), type = 0;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography", 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
+                    key.put()) != ERROR_SUCCESS ||
+      RegQueryValueExW(key.get(), L"MachineGuid", nullptr, &type, reinterpret_cast<BYTE*>(id), &bytes) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ || bytes < sizeof(wchar_t))
+    return false;
+  id[bytes / sizeof(wchar_t)] = 0;
+  return true;
+}
+
+bool UserSid(wchar_t* id, DWORD chars) {
+  unique_handle token;
+  alignas(8) unsigned char buffer[256];
+  DWORD size = 0;
+  unique_hlocal_string sid;
+  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
+      !GetTokenInformation(token.get(), TokenUser, buffer, sizeof buffer, &size) ||
+      !ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, sid.put()))
+    return false;
+  lstrcpynW(id, sid.get(), static_cast<int>(chars));
+  return id[0] != 0;
+}
 
 // Appends `text` as UTF-8 at `out[used]`; returns the new length.
 int AppendUtf8(char* out, int used, int capacity, const wchar_t* text) {
@@ -14,51 +43,14 @@ int AppendUtf8(char* out, int used, int capacity, const wchar_t* text) {
   return n > 0 ? used + n - 1 : used;
 }
 
-void MachineId(wchar_t* id, DWORD chars) {
-  // The 64-bit view: a 32-bit library on 64-bit Windows would otherwise read
-  // the redirected key, which has no MachineGuid.
-  HKEY key = nullptr;
-  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography", 0, KEY_QUERY_VALUE | KEY_WOW64_64KEY,
-                    &key) == ERROR_SUCCESS) {
-    DWORD bytes = (chars - 1) * sizeof(wchar_t);
-    DWORD type = 0;
-    const LONG status = RegQueryValueExW(key, L"MachineGuid", nullptr, &type, reinterpret_cast<BYTE*>(id), &bytes);
-    RegCloseKey(key);
-    if (status == ERROR_SUCCESS && type == REG_SZ && bytes >= sizeof(wchar_t)) {
-      id[bytes / sizeof(wchar_t)] = 0;
-      return;
-    }
-  }
-  DWORD n = chars;
-  if (!GetComputerNameW(id, &n)) id[0] = 0;
-}
-
-void UserId(wchar_t* id, DWORD chars) {
-  id[0] = 0;
-  HANDLE token = nullptr;
-  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
-    alignas(8) unsigned char buffer[256];
-    DWORD size = 0;
-    wchar_t* sid = nullptr;
-    if (GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
-        ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
-      lstrcpynW(id, sid, static_cast<int>(chars));
-      LocalFree(sid);
-    }
-    CloseHandle(token);
-  }
-  if (!id[0]) {
-    DWORD n = chars;
-    if (!GetUserNameW(id, &n)) id[0] = 0;
-  }
-}
-
 }  // namespace
 
 Cid SourceCid() {
   wchar_t machine[128], user[192];
-  MachineId(machine, 128);
-  UserId(user, 192);
+  DWORD n = 128;
+  if (!MachineGuid(machine, 128) && !GetComputerNameW(machine, &n)) machine[0] = 0;
+  n = 192;
+  if (!UserSid(user, 192) && !GetUserNameW(user, &n)) user[0] = 0;
   char name[1024];
   int used = AppendUtf8(name, 0, sizeof name, machine);
   if (used < static_cast<int>(sizeof name) - 1) name[used++] = '|';

@@ -19,8 +19,8 @@ say "building Selvane.out.dll, selvane-host.exe and the network libraries"
 cmake --preset win32 >/dev/null
 cmake --build --preset win32 -j"$jobs" --target selvane_out selvane-host selvane_network >/dev/null
 
-. tests/network/receiver.sh
-. tests/network/namespace_wine.sh
+. tools/network/receiver.sh
+. tools/network/namespace_wine.sh
 work="$root/build/win32/network-demo"
 rm -rf "$work"
 mkdir -p "$work/app"

@@ -5,8 +5,8 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
-. tests/network/receiver.sh
-. tests/network/namespace_wine.sh
+. tools/network/receiver.sh
+. tools/network/namespace_wine.sh
 work="$root/build/win32/network-bench"
 rm -rf "$work"
 mkdir -p "$work/app"

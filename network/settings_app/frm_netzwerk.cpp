@@ -5,7 +5,6 @@
 #include <memory>
 #include <string>
 
-#include "config_problem_german.h"
 #include "frm_netzwerk_layout.h"
 #include "log_view.h"
 #include "network_log.h"
@@ -103,7 +102,7 @@ class FrmNetzwerk final : public WindowBase<FrmNetzwerk> {
   bool located_ = false;
   int dpi_ = 96;
   unique_hfont font_;
-  std::unique_ptr<TestPatternSender> sender_ = MakeDirectTestPatternSender();
+  std::unique_ptr<TestPatternSender> sender_ = MakeEngineTestPatternSender();
 };
 
 std::array<FrmNetzwerk::Control, kControlCount> FrmNetzwerk::Design() {
@@ -226,7 +225,7 @@ void FrmNetzwerk::Open() {
         status = L"Diese Einstellungen sind in Kraft.";
       } else {
         char reason[256];
-        net::DescribeConfigProblemGerman(result, reason, sizeof reason);
+        net::DescribeConfigProblem(result, reason, sizeof reason);
         status = L"Die Netzwerk-Bibliotheken lehnen diese Datei ab (" + Utf8ToWide(reason) +
                  L"). Die Felder zeigen, was sich lesen lie\u00df.";
         if (const Field f = FieldOfKey(result.key); f != Field::None)
@@ -315,7 +314,7 @@ void FrmNetzwerk::Test() {
     SetText(302, L"Kein Test: ein Wert ist ung\u00fcltig (siehe rechts).");
     return;
   }
-  if (!sender_->Start(config, hwnd_, kTestDone)) {
+  if (!sender_->Start(ComposeSettingsText(FieldsOnScreen()), hwnd_, kTestDone)) {
     SetText(302, L"Der Test kann nicht beginnen.");
     return;
   }
@@ -330,7 +329,7 @@ void FrmNetzwerk::ShowTestResult() {
            L"Testmuster gesendet (Alle Kan\u00e4le 50 %%): %u Bilder, %u Fehler%ls, an %u.%u.%u.%u:%u.", r.frames,
            r.errors, r.lastError ? (L" (zuletzt " + SystemMessage(r.lastError) + L")").c_str() : L"",
            r.address >> 24, (r.address >> 16) & 255, (r.address >> 8) & 255, r.address & 255, static_cast<unsigned>(r.port));
-  SetText(302, text);
+  SetText(302, r.frames == 0 && !r.problem.empty() ? L"Kein Test: " + Utf8ToWide(r.problem) : std::wstring(text));
   EnableWindow(Item(kIdTest), TRUE);
   net::AppendNetworkLogLine(text);
   RefreshLog();

@@ -3,7 +3,6 @@
 #include <cstring>
 #include <string_view>
 
-#include "config_problem_german.h"
 
 namespace selvane::netsettings {
 namespace {
@@ -37,7 +36,7 @@ Field FieldOfKey(const char* key) {
 SettingsFields DefaultFields() {
   const net::NetworkConfig defaults;
   SettingsFields f;
-  f[Field::Protocol] = net::ProtocolName(defaults.protocol);
+  f[Field::Protocol] = defaults.protocol == net::Protocol::ArtNet ? "Art-Net" : "sACN";
   f[Field::Universe] = std::to_string(defaults.universe);
   f[Field::Priority] = std::to_string(defaults.priority);
   f[Field::SourceName] = defaults.sourceName;
@@ -79,7 +78,7 @@ std::string ComposeSettingsText(const SettingsFields& fields) {
 }
 
 std::string FieldMessage(const net::ConfigResult& result) {
-  std::string message = net::ConfigProblemReasonGerman(result);
+  std::string message = net::ConfigProblemReason(result);
   if (!message.empty() && message[0] >= 'a' && message[0] <= 'z') message[0] = static_cast<char>(message[0] - 32);
   return message;
 }

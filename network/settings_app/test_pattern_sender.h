@@ -1,11 +1,11 @@
 #pragma once
 // "Testen": every slot at 50 % for a few seconds, with the values on screen,
-// so a lighting user sees whether the node lights up. Behind an interface so
-// that the sender can move onto the libraries' output engine.
+// so a lighting user sees whether the node lights up.
 #include <windows.h>
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "network_config.h"
 
@@ -24,20 +24,23 @@ struct TestPatternResult {
   uint32_t address = 0;  // destination, IPv4 host order
   uint16_t port = 0;
   net::Cid cid{};  // the test's own sACN source, never the host's
+  std::string problem;  // UTF-8: why the engine could not send, or the last send error
 };
 
 class TestPatternSender {
  public:
   virtual ~TestPatternSender() = default;
-  // Sends on a thread of its own and posts `message` to `notify` when done.
-  // False if a test is still running or the thread cannot start.
-  virtual bool Start(const net::NetworkConfig& config, HWND notify, UINT message) = 0;
+  // Sends with `settings` (the text of a settings file) on a thread of its
+  // own and posts `message` to `notify` when done. False if a test is still
+  // running or the thread cannot start.
+  virtual bool Start(const std::string& settings, HWND notify, UINT message) = 0;
   virtual bool Running() const = 0;
   // What the last test sent; complete once the message has arrived.
   virtual TestPatternResult Result() const = 0;
 };
 
-// Straight from this program: its own socket, its own CID.
-std::unique_ptr<TestPatternSender> MakeDirectTestPatternSender();
+// Through the libraries' own output engine, from this program: its own
+// socket, its own CID.
+std::unique_ptr<TestPatternSender> MakeEngineTestPatternSender();
 
 }  // namespace selvane::netsettings

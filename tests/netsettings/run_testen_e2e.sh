@@ -8,8 +8,8 @@
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
-. "$here/../network/receiver.sh"
-. "$here/../network/namespace_wine.sh"
+. "$here/../../tools/network/receiver.sh"
+. "$here/../../tools/network/namespace_wine.sh"
 fail() { echo "FAIL: $*" >&2; exit 1; }
 command -v /usr/bin/python3 >/dev/null || fail "python3 is missing (the packet decoder)"
 

@@ -6,7 +6,6 @@
 #include <sstream>
 #include <string>
 
-#include "config_problem_german.h"
 #include "settings_form.h"
 
 namespace selvane::netsettings {
@@ -110,11 +109,11 @@ TEST(SettingsForm, EveryProblemHasAGermanReasonAndTheLineAndKeyAreNamed) {
        ++p) {
     net::ConfigResult r;
     r.problem = static_cast<net::ConfigProblem>(p);
-    EXPECT_STRNE("", net::ConfigProblemReasonGerman(r)) << p;
+    EXPECT_STRNE("", net::ConfigProblemReason(r)) << p;
   }
   const net::ConfigResult r = Parse("[Output]\nPriority = 250\n");
   char text[200];
-  net::DescribeConfigProblemGerman(r, text, sizeof text);
+  net::DescribeConfigProblem(r, text, sizeof text);
   EXPECT_STREQ("Zeile 2, Priority: au\xC3\x9F" "erhalb des Bereichs: die sACN-Priorit\xC3\xA4t ist 0 bis 200", text);
   EXPECT_EQ(Field::Priority, FieldOfKey(r.key));
   EXPECT_EQ(Field::None, FieldOfKey("Port"));

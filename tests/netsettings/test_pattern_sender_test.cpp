@@ -1,11 +1,13 @@
-// "Testen" under Wine, with a receiver socket in the test: every slot at 50 %
-// for five seconds, at the priority on screen, under a CID of its own.
+// "Testen" under Wine, through the libraries' output engine, with a receiver
+// socket in the test: every slot at 50 % for five seconds, at the priority on
+// screen, under a CID of its own.
 #include <winsock2.h>
 #include <windows.h>
 
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "source_cid.h"
@@ -53,11 +55,11 @@ class Receiver {
 };
 
 // Runs one test to its end, pumping the messages of this thread meanwhile.
-TestPatternResult RunTest(const net::NetworkConfig& config, Receiver& receiver,
+TestPatternResult RunTest(const std::string& config, Receiver& receiver,
                           std::vector<std::vector<uint8_t>>& packets) {
   constexpr UINT kDone = WM_APP + 7;
   HWND notify = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
-  auto sender = MakeDirectTestPatternSender();
+  auto sender = MakeEngineTestPatternSender();
   EXPECT_TRUE(sender->Start(config, notify, kDone));
   EXPECT_FALSE(sender->Start(config, notify, kDone)) << "one test at a time";
   bool done = false;
@@ -79,17 +81,14 @@ constexpr unsigned kFrames = (kTestPatternMs + kTestPatternPeriodMs - 1) / kTest
 TEST(TestPatternSender, SacnEverySlotAtHalfAtTheGivenPriorityUnderACidOfItsOwn) {
   Receiver receiver(net::kE131Port);
   ASSERT_TRUE(receiver.Bound());
-  net::NetworkConfig config;
-  config.hasDestination = true;
-  config.destination = ntohl(inet_addr(kReceiverAddress));
-  config.universe = 7;
-  config.priority = 77;
+  const std::string config = std::string("[Output]\r\nProtocol = sACN\r\nDestination = ") + kReceiverAddress +
+                             "\r\nUniverse = 7\r\nPriority = 77\r\n";
   std::vector<std::vector<uint8_t>> packets;
   const TestPatternResult result = RunTest(config, receiver, packets);
 
   EXPECT_EQ(kFrames, result.frames);
   EXPECT_EQ(0u, result.errors);
-  EXPECT_EQ(config.destination, result.address);
+  EXPECT_EQ(ntohl(inet_addr(kReceiverAddress)), result.address);
   EXPECT_EQ(net::kE131Port, result.port);
   ASSERT_EQ(result.frames, packets.size());
   const net::Cid host = net::SourceCid();
@@ -110,14 +109,20 @@ TEST(TestPatternSender, SacnEverySlotAtHalfAtTheGivenPriorityUnderACidOfItsOwn) 
   EXPECT_NE(0, std::memcmp(RunTest(config, receiver, again).cid.bytes, result.cid.bytes, 16));
 }
 
+TEST(TestPatternSender, SettingsTheEngineRefusesSendNothingAndSayWhy) {
+  Receiver receiver(net::kArtNetPort);
+  std::vector<std::vector<uint8_t>> packets;
+  const TestPatternResult result = RunTest("[Output]\r\nProtocol = Art-Net\r\n", receiver, packets);
+  EXPECT_EQ(0u, result.frames);
+  EXPECT_TRUE(packets.empty());
+  EXPECT_NE(std::string::npos, result.problem.find("Art-Net braucht ein Ziel")) << result.problem;
+}
+
 TEST(TestPatternSender, ArtNetEverySlotAtHalfToTheNode) {
   Receiver receiver(net::kArtNetPort);
   ASSERT_TRUE(receiver.Bound());
-  net::NetworkConfig config;
-  config.protocol = net::Protocol::ArtNet;
-  config.hasDestination = true;
-  config.destination = ntohl(inet_addr(kReceiverAddress));
-  config.universe = 291;
+  const std::string config =
+      std::string("[Output]\r\nProtocol = Art-Net\r\nDestination = ") + kReceiverAddress + "\r\nUniverse = 291\r\n";
   std::vector<std::vector<uint8_t>> packets;
   const TestPatternResult result = RunTest(config, receiver, packets);
   EXPECT_EQ(kFrames, result.frames);

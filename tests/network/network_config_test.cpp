@@ -119,8 +119,10 @@ TEST(NetworkConfig, UnusableConfigurationsNameTheKeyAndLine) {
 }
 
 TEST(NetworkConfig, ProblemsReadAsASentenceWithLineAndKey) {
-  EXPECT_EQ("line 2, Universe: out of range: sACN universes are 1 to 63999", Describe(Parse("[Output]\nUniverse = 0\n")));
-  EXPECT_EQ("Destination: Art-Net needs a Destination: the node's address, or a broadcast address such as 2.255.255.255",
+  EXPECT_EQ("Zeile 2, Universe: au\xC3\x9F" "erhalb des Bereichs: sACN-Universen sind 1 bis 63999",
+            Describe(Parse("[Output]\nUniverse = 0\n")));
+  EXPECT_EQ("Destination: Art-Net braucht ein Ziel: die Adresse des Knotens oder eine Broadcast-Adresse wie "
+            "2.255.255.255",
             Describe(Parse("[Output]\nProtocol = art-net\n")));
   char small[8];
   DescribeConfigProblem(Parse("[Output]\nUniverse = 0\n"), small, sizeof small);

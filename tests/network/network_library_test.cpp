@@ -3,6 +3,7 @@
 // CID across loads, and the configuration file's changes and problems.
 #include <winsock2.h>
 #include <windows.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -11,6 +12,7 @@
 #include <thread>
 #include <vector>
 
+#include "name_based_uuid.h"
 #include "network_status.h"
 
 namespace {
@@ -190,7 +192,7 @@ TEST(NetworkLibrary, AnUnusableFileAnswers0ReportsOnceAndAFixTakesEffect) {
   EXPECT_EQ(1u, s.problemsReported);
   const std::wstring problem = s.problem;
   EXPECT_NE(std::wstring::npos, problem.find(lib.Ini())) << "the file is not named";
-  EXPECT_NE(std::wstring::npos, problem.find(L"line 3, Universe: out of range")) << "the key is not named";
+  EXPECT_NE(std::wstring::npos, problem.find(L"Zeile 3, Universe: au\u00dferhalb des Bereichs")) << "the key is not named";
 
   lib.WriteIni(std::string("[Output]\nProtocol = Art-Net\nDestination = ") + kReceiverAddress + "\nUniverse = 291\n");
   EXPECT_EQ(0, outDmx(0, 1)) << "the file was read again within a second";
@@ -208,6 +210,76 @@ TEST(NetworkLibrary, AnUnusableFileAnswers0ReportsOnceAndAFixTakesEffect) {
   EXPECT_EQ(1, s.usable);
   EXPECT_EQ(2, s.protocol);
   EXPECT_EQ(L"", std::wstring(s.problem));
+}
+
+std::string Utf8(const std::wstring& text) {
+  char out[512];
+  const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out, sizeof out, nullptr, nullptr);
+  return n > 0 ? std::string(out, static_cast<size_t>(n - 1)) : std::string();
+}
+
+// The documented rule: a version 5 UUID of "<MachineGuid>|<user's SID>".
+std::vector<uint8_t> ExpectedCid(const std::wstring& machine) {
+  HANDLE token = nullptr;
+  alignas(8) unsigned char buffer[256];
+  DWORD size = 0;
+  wchar_t* sid = nullptr;
+  std::wstring user;
+  if (OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token) &&
+      GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size) &&
+      ConvertSidToStringSidW(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, &sid)) {
+    user = sid;
+    LocalFree(sid);
+  }
+  if (token) CloseHandle(token);
+  EXPECT_FALSE(user.empty()) << "cannot read the test's own SID";
+  const std::string name = Utf8(machine) + "|" + Utf8(user);
+  uint8_t uuid[16];
+  selvane::net::NameBasedUuid(selvane::net::kSelvaneCidNamespace, reinterpret_cast<const uint8_t*>(name.data()),
+                              name.size(), uuid);
+  return std::vector<uint8_t>(uuid, uuid + 16);
+}
+
+std::vector<uint8_t> CidOfOneFrame(Receiver& receiver) {
+  LibraryFolder lib(L"DMX510.dll");
+  lib.WriteIni(kSacnIni);
+  EXPECT_TRUE(lib.Load());
+  auto setLevel = lib.Entry<SetLevelFunction>("SetLevel");
+  uint8_t levels[510] = {};
+  EXPECT_EQ(1, setLevel(levels, 509));
+  const std::vector<uint8_t> p = receiver.Next();
+  if (p.size() != 638u) return {};
+  return std::vector<uint8_t>(p.begin() + 22, p.begin() + 38);
+}
+
+TEST(NetworkLibrary, TheCidIsTheMachineGuidAndSidAndWithoutAMachineGuidTheComputerNameStandsIn) {
+  Receiver receiver(5568);
+  ASSERT_TRUE(receiver.Bound());
+  HKEY key = nullptr;
+  ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Microsoft\\Cryptography", 0,
+                                         KEY_QUERY_VALUE | KEY_SET_VALUE | KEY_WOW64_64KEY, &key))
+      << "the prefix has no Cryptography key";
+  wchar_t guid[128] = L"";
+  DWORD bytes = sizeof guid - sizeof(wchar_t);
+  ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, L"MachineGuid", nullptr, nullptr, reinterpret_cast<BYTE*>(guid), &bytes))
+      << "the prefix has no MachineGuid";
+  EXPECT_EQ(ExpectedCid(guid), CidOfOneFrame(receiver));
+
+  // Taken away for the rest of the test, and put back whatever happens.
+  ASSERT_EQ(ERROR_SUCCESS, RegDeleteValueW(key, L"MachineGuid"));
+  struct PutBack {
+    HKEY key;
+    const wchar_t* guid;
+    ~PutBack() {
+      RegSetValueExW(key, L"MachineGuid", 0, REG_SZ, reinterpret_cast<const BYTE*>(guid),
+                     static_cast<DWORD>((lstrlenW(guid) + 1) * sizeof(wchar_t)));
+      RegCloseKey(key);
+    }
+  } putBack{key, guid};
+  wchar_t computer[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD chars = MAX_COMPUTERNAME_LENGTH + 1;
+  ASSERT_TRUE(GetComputerNameW(computer, &chars));
+  EXPECT_EQ(ExpectedCid(computer), CidOfOneFrame(receiver));
 }
 
 }  // namespace

@@ -134,12 +134,12 @@ TEST(OutgoingPacket, SacnGoesToTheGroupUnlessADestinationIsGiven) {
   OutgoingPacket p;
   BuildOutgoingPacket(Config(Protocol::Sacn, 7, 0), kCid, sequences, nullptr, 0, p);
   EXPECT_EQ(kE131PacketSize, p.size);
-  EXPECT_EQ(0xefff0007u, p.address);
-  EXPECT_EQ(5568, p.port);
+  EXPECT_EQ(0xefff0007u, p.to.address);
+  EXPECT_EQ(5568, p.to.port);
   EXPECT_EQ(250, p.bytes[111]);
   EXPECT_EQ(0, std::memcmp(p.bytes + 22, kCid.bytes, 16));
   BuildOutgoingPacket(Config(Protocol::Sacn, 7, 0x7f000001), kCid, sequences, nullptr, 0, p);
-  EXPECT_EQ(0x7f000001u, p.address);
+  EXPECT_EQ(0x7f000001u, p.to.address);
   EXPECT_EQ(251, p.bytes[111]);
 }
 
@@ -150,8 +150,8 @@ TEST(OutgoingPacket, ArtNetGoesToItsDestinationWithItsOwnSequence) {
   OutgoingPacket p;
   BuildOutgoingPacket(Config(Protocol::ArtNet, 0x0123, 0x02ffffff), kCid, sequences, levels, 64, p);
   EXPECT_EQ(kArtDmxPacketSize, p.size);
-  EXPECT_EQ(0x02ffffffu, p.address);
-  EXPECT_EQ(6454, p.port);
+  EXPECT_EQ(0x02ffffffu, p.to.address);
+  EXPECT_EQ(6454, p.to.port);
   EXPECT_EQ(1, p.bytes[12]);
   EXPECT_EQ(0x23, p.bytes[14]);
   EXPECT_EQ(0x01, p.bytes[15]);

@@ -17,8 +17,9 @@
 #include <vector>
 
 #include "bench_table.h"
+#include "message_pump.h"
 #include "network_status.h"
-#include "selvane_h.h"
+#include "plugin_module.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -111,24 +112,16 @@ int ReceiverChannel1() {
   return level;
 }
 
-void Pump() {
-  MSG msg;
-  while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageW(&msg);
-}
-
 int Latency(int changes) {
   WSADATA data;
   WSAStartup(MAKEWORD(2, 2), &data);
   CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-  HMODULE plugin = Load(L"Selvane.out.dll");
-  if (!plugin) return 1;
-  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-  auto get = Entry<GetClassObject>(plugin, "DllGetClassObject");
-  ComPtr<IClassFactory> factory;
+  const PluginModule plugin((g_folder + L"\\Selvane.out.dll").c_str());
   ComPtr<_clsOutputDriver> driver;
-  if (!get || FAILED(get(CLSID_clsOutputDriver, IID_IClassFactory, &factory)) ||
-      FAILED(factory->CreateInstance(nullptr, IID__clsOutputDriver, &driver)))
+  if (FAILED(plugin.Create(driver))) {
+    std::fprintf(stderr, "cannot create the plug-in's driver from %ls\\Selvane.out.dll\n", g_folder.c_str());
     return 1;
+  }
   // Nothing stored for this title: the plug-in selects the DMX-510USB.
   BSTR title = SysAllocString(L"Selvane Network Bench"), file = SysAllocString(L"Selvane.out.dll");
   VARIANT_BOOL ok;
@@ -140,18 +133,14 @@ int Latency(int changes) {
     if (value == ReceiverChannel1()) value = value % 255 + 1;
     const double start = BenchNowNs();
     driver->SetChannel(&channel, &value, &ok);
-    for (;;) {
-      Pump();
-      if (ReceiverChannel1() == value) break;
-      if (BenchNowNs() - start > 2e9) {
-        std::fprintf(stderr, "level %ld never arrived\n", value);
-        return 1;
-      }
+    // The receiver is asked again and again, not only when a message came.
+    if (!PumpUntil([&] { return ReceiverChannel1() == value; }, 2000, 0)) {
+      std::fprintf(stderr, "level %ld never arrived\n", value);
+      return 1;
     }
     ms.push_back((BenchNowNs() - start) / 1e6);
     // A random phase against the 45 ms tick for the next change.
-    const double until = BenchNowNs() + (10 + (i * 37) % 40) * 1e6;
-    while (BenchNowNs() < until) Pump(), Sleep(1);
+    PumpFor(static_cast<DWORD>(10 + (i * 37) % 40));
   }
   driver->Disable(&ok);
   std::sort(ms.begin(), ms.end());

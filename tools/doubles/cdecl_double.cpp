@@ -4,12 +4,14 @@
 
 #include <cstdint>
 
+#include "vendor_contract.h"
+
 namespace {
 volatile LONG g_calls = 0;
 }
 
 extern "C" {
-int32_t __cdecl OutDMX(uint8_t, uint8_t) {
+selvane::vendor::Result __cdecl OutDMX(uint8_t, uint8_t) {
   InterlockedIncrement(&g_calls);
   return 1;
 }

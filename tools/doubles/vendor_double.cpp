@@ -1,14 +1,20 @@
-// One source for the three vendor doubles. VENDOR_DOUBLE_SETLEVEL selects the
-// DMX510.dll form (SetLevel); otherwise the library exports OutDMX.
+// One source for the three vendor doubles. VENDOR_DOUBLE_LIBRARY is the row of
+// the vendor contract it stands in for: the SetLevel form for DMX510.dll,
+// otherwise OutDMX with that library's channels.
 #include <windows.h>
 
 #include <cstring>
 #include <vector>
 
+#include "vendor_contract.h"
 #include "vendor_double_api.h"
 #include "virtual_view.h"
 
 namespace {
+
+using selvane::vendor::Result;
+constexpr selvane::vendor::Library kLibrary = selvane::vendor::kVendorLibraries[VENDOR_DOUBLE_LIBRARY];
+constexpr int kChannels = kLibrary.channels;
 
 constexpr int32_t kMaxLoggedCalls = 1 << 18;
 
@@ -129,8 +135,8 @@ int32_t Record(VendorDoubleCall call, bool startsFrame, int frameChannels) {
 
 extern "C" {
 
-#ifdef VENDOR_DOUBLE_SETLEVEL
-int32_t __stdcall SetLevel(const uint8_t* buffer, int32_t count) {
+#if VENDOR_DOUBLE_LIBRARY == 2  // DMX510.dll
+Result __stdcall SetLevel(const uint8_t* buffer, int32_t count) {
   CallDepth depth(reinterpret_cast<uintptr_t>(__builtin_frame_address(0)));
   VendorDoubleCall call{};
   call.threadId = GetCurrentThreadId();
@@ -149,10 +155,10 @@ int32_t __stdcall SetLevel(const uint8_t* buffer, int32_t count) {
   }
   const int32_t result = Record(call, true, count < 0 ? 0 : (count > 510 ? 510 : count));
   Misbehave(depth.behaviour, depth.ms);
-  return result;
+  return static_cast<Result>(result);
 }
 #else
-int32_t __stdcall OutDMX(uint8_t index, uint8_t level) {
+Result __stdcall OutDMX(uint8_t index, uint8_t level) {
   CallDepth depth(reinterpret_cast<uintptr_t>(__builtin_frame_address(0)));
   VendorDoubleCall call{};
   call.threadId = GetCurrentThreadId();
@@ -160,9 +166,9 @@ int32_t __stdcall OutDMX(uint8_t index, uint8_t level) {
   call.level = level;
   // The clock is what makes a logged call costly; the benchmark turns logging off.
   if (g->logging || VirtualViewActive()) call.timeMs = NowMs();
-  const int32_t result = Record(call, index == 0, index == VENDOR_DOUBLE_CHANNELS - 1 ? VENDOR_DOUBLE_CHANNELS : 0);
+  const int32_t result = Record(call, index == 0, index == kChannels - 1 ? kChannels : 0);
   if (depth.index == index) Misbehave(depth.behaviour, depth.ms);
-  return result;
+  return static_cast<Result>(result);
 }
 #endif
 

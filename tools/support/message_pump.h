@@ -5,8 +5,8 @@
 #include <functional>
 
 // Runs the loop for a while or until a condition holds (checked whenever the
-// queue is empty). Returns whether the condition held.
-inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
+// queue is empty, and at least every `pollMs`). Returns whether the condition held.
+inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs, DWORD pollMs = INFINITE) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
   for (;;) {
     MSG msg;
@@ -17,7 +17,8 @@ inline bool PumpUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     if (done && done()) return true;
     const ULONGLONG now = GetTickCount64();
     if (now >= deadline) return false;
-    MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(deadline - now), QS_ALLINPUT);
+    const DWORD left = static_cast<DWORD>(deadline - now);
+    MsgWaitForMultipleObjects(0, nullptr, FALSE, left < pollMs ? left : pollMs, QS_ALLINPUT);
   }
 }
 

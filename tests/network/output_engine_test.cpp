@@ -1,0 +1,250 @@
+// The output engine through a fake transport and a fake platform: what goes
+// out, what is reported and when, and when the file and the transport are
+// tried again.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "output_engine.h"
+
+namespace selvane::net {
+namespace {
+
+const vendor::Library& kDmx510 = vendor::kVendorLibraries[2];
+const vendor::Library& kDmx60 = vendor::kVendorLibraries[0];
+
+struct Sent {
+  std::vector<uint8_t> bytes;
+  Destination to;
+};
+
+class FakeTransport final : public Transport {
+ public:
+  int Open(const NetworkConfig&) override {
+    ++opens;
+    return openError;
+  }
+  SendOutcome Send(const uint8_t* bytes, size_t size, const Destination& to) override {
+    if (sendError) {
+      lastError = sendError;
+      return SendOutcome::Failed;
+    }
+    sent.push_back({std::vector<uint8_t>(bytes, bytes + size), to});
+    return SendOutcome::Sent;
+  }
+  void Close() override { ++closes; }
+  int LastError() const override { return openError ? openError : lastError; }
+  const char* Name() const override { return "fake socket"; }
+  const char* ErrorName() const override { return "fake error"; }
+
+  int openError = 0, sendError = 0, lastError = 0, opens = 0, closes = 0;
+  std::vector<Sent> sent;
+};
+
+class FakePlatform final : public EnginePlatform, public SettingsFile {
+ public:
+  void Start(Cid& cid, uint8_t& sequenceStart) override {
+    ++starts;
+    std::memset(cid.bytes, 0xc1, sizeof cid.bytes);
+    sequenceStart = 200;
+  }
+  SettingsFile& Settings() override { return *this; }
+  const char* SettingsPath() override { return "C:\\Show\\Selvane.network.ini"; }
+  Transport& TransportFor(Protocol) override { return transport; }
+  void Report(const char* line) override { reports.push_back(line); }
+  void Log(const char* line) override { events.push_back(line); }
+  bool Stamp(SettingsStamp& stamp) override {
+    stamp = {text.size(), written};
+    return present;
+  }
+  bool Read(char* out, size_t capacity, size_t& size) override {
+    ++reads;
+    if (!readable) return false;
+    size = text.size() < capacity ? text.size() : capacity;
+    std::memcpy(out, text.data(), size);
+    return true;
+  }
+  void Write(const std::string& t) {
+    text = t;
+    ++written;
+  }
+
+  FakeTransport transport;
+  std::string text = "[Output]\nProtocol = sACN\nDestination = 10.0.0.9\nUniverse = 7\n";
+  uint64_t written = 1;
+  bool present = true, readable = true;
+  int starts = 0, reads = 0;
+  std::vector<std::string> reports;
+  std::vector<std::string> events;  // the support log's lines
+};
+
+uint8_t g_levels[512];
+
+TEST(OutputEngine, SetLevelSendsOneNumberedUniversePerCallToTheConfiguredDestination) {
+  FakePlatform platform;
+  OutputEngine engine(kDmx510, platform);
+  for (int i = 0; i < 509; ++i) g_levels[i] = static_cast<uint8_t>(i);
+  for (int call = 0; call < 3; ++call) ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 5000 + call * 45));
+  ASSERT_EQ(3u, platform.transport.sent.size());
+  EXPECT_EQ(1, platform.starts);
+  EXPECT_EQ(1, platform.transport.opens);
+  for (int call = 0; call < 3; ++call) {
+    const Sent& p = platform.transport.sent[call];
+    ASSERT_EQ(638u, p.bytes.size());
+    EXPECT_EQ(0x0a000009u, p.to.address);
+    EXPECT_EQ(5568, p.to.port);
+    EXPECT_EQ(200 + call, p.bytes[111]);
+    EXPECT_EQ(0xc1, p.bytes[22]);
+    EXPECT_EQ(0, std::memcmp(p.bytes.data() + 126, g_levels, 509));
+    EXPECT_EQ(0, p.bytes[126 + 509]);
+  }
+  EngineStatus s;
+  engine.Status(s);
+  EXPECT_TRUE(s.usable);
+  EXPECT_TRUE(s.configured);
+  EXPECT_EQ(3u, s.framesSent);
+  EXPECT_EQ(0u, s.problemsReported);
+  EXPECT_TRUE(platform.reports.empty());
+}
+
+TEST(OutputEngine, OutDmxSendsEachThreadsFrameAtItsLastIndex) {
+  FakePlatform platform;
+  OutputEngine engine(kDmx60, platform);
+  for (int i = 0; i < 63; ++i) ASSERT_EQ(1, engine.OutDmx(7, static_cast<uint8_t>(i), 0x11, 0));
+  ASSERT_EQ(1, engine.OutDmx(8, 63, 0x22, 0));  // another thread's last index: its own frame
+  ASSERT_EQ(1u, platform.transport.sent.size());
+  EXPECT_EQ(0, platform.transport.sent[0].bytes[126]);
+  EXPECT_EQ(0x22, platform.transport.sent[0].bytes[126 + 63]);
+  ASSERT_EQ(1, engine.OutDmx(7, 63, 0x11, 0));
+  ASSERT_EQ(2u, platform.transport.sent.size());
+  for (int i = 0; i < 64; ++i) ASSERT_EQ(0x11, platform.transport.sent[1].bytes[126 + i]) << i;
+  EXPECT_EQ(0, platform.transport.sent[1].bytes[126 + 64]);
+}
+
+TEST(OutputEngine, ASendThatFailsThenRecoversIsReportedOnceAndOutputGoesOn) {
+  FakePlatform platform;
+  OutputEngine engine(kDmx510, platform);
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 0));
+  platform.transport.sendError = 10065;
+  for (int call = 1; call <= 5; ++call) ASSERT_EQ(1, engine.SetLevel(g_levels, 509, call * 45)) << "output goes on";
+  ASSERT_EQ(1u, platform.reports.size());
+  EXPECT_EQ("Selvane Netzwerk-Ausgabe (DMX510.dll): Senden an 10.0.0.9:5568 gescheitert (fake error 10065); "
+            "die Ausgabe l\xC3\xA4uft weiter.\n",
+            platform.reports[0]);
+  EngineStatus s;
+  engine.Status(s);
+  EXPECT_TRUE(s.usable);
+  EXPECT_EQ(5u, s.sendErrors);
+  EXPECT_EQ(10065, s.lastSendError);
+
+  platform.transport.sendError = 0;  // the network is back
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 300));
+  EXPECT_EQ(2u, platform.transport.sent.size());
+  platform.transport.sendError = 10065;  // a second outage is a new report
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 345));
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 390));
+  EXPECT_EQ(2u, platform.reports.size());
+  engine.Status(s);
+  EXPECT_EQ(2u, s.problemsReported);
+}
+
+TEST(OutputEngine, AFileThatCannotBeReadPausesReportsOnceAndIsReadAgainASecondLater) {
+  FakePlatform platform;
+  platform.readable = false;
+  OutputEngine engine(kDmx510, platform);
+  EXPECT_EQ(0, engine.SetLevel(g_levels, 509, 0));
+  EXPECT_EQ(0, engine.SetLevel(g_levels, 509, 500));
+  EXPECT_EQ(1, platform.reads) << "looked at more than once a second";
+  ASSERT_EQ(1u, platform.reports.size());
+  EXPECT_EQ("Selvane Netzwerk-Ausgabe (DMX510.dll): C:\\Show\\Selvane.network.ini: die Datei kann nicht gelesen "
+            "werden. Die Ausgabe pausiert bis zum n\xC3\xA4" "chsten Enable.\n",
+            platform.reports[0]);
+  EXPECT_EQ(0, engine.SetLevel(g_levels, 509, 1000));
+  EXPECT_EQ(2, platform.reads) << "an unreadable file is read again although unchanged";
+  EXPECT_EQ(1u, platform.reports.size()) << "the same problem reported twice";
+  platform.readable = true;
+  EXPECT_EQ(1, engine.SetLevel(g_levels, 509, 2000));
+  EXPECT_EQ(1u, platform.transport.sent.size());
+  EngineStatus s;
+  engine.Status(s);
+  EXPECT_STREQ("", s.problem);
+}
+
+TEST(OutputEngine, AChangedFileTakesEffectAtTheNextLookAndAnUnchangedOneIsNotReadAgain) {
+  FakePlatform platform;
+  OutputEngine engine(kDmx510, platform);
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 0));
+  platform.Write("[Output]\nProtocol = Art-Net\nDestination = 2.0.0.10\nUniverse = 291\n");
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 999));
+  EXPECT_EQ(5568, platform.transport.sent.back().to.port) << "the file was looked at within a second";
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 1000));
+  EXPECT_EQ(6454, platform.transport.sent.back().to.port);
+  EXPECT_EQ(0x0200000au, platform.transport.sent.back().to.address);
+  EXPECT_EQ(2, platform.reads);
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 5000));
+  EXPECT_EQ(2, platform.reads) << "an unchanged file was read again";
+  platform.present = false;
+  EXPECT_EQ(0, engine.SetLevel(g_levels, 509, 6000));
+  ASSERT_EQ(1u, platform.reports.size());
+  EXPECT_NE(std::string::npos, platform.reports[0].find("es gibt keine Einstellungen"));
+}
+
+TEST(OutputEngine, ATransportThatCannotOpenIsReportedAndTriedAgainAtTheNextLook) {
+  FakePlatform platform;
+  platform.transport.openError = 10093;
+  OutputEngine engine(kDmx510, platform);
+  EXPECT_EQ(0, engine.SetLevel(g_levels, 509, 0));
+  EXPECT_EQ(0, engine.SetLevel(g_levels, 509, 500));
+  EXPECT_EQ(1, platform.transport.opens);
+  ASSERT_EQ(1u, platform.reports.size());
+  EXPECT_EQ("Selvane Netzwerk-Ausgabe (DMX510.dll): kein fake socket (fake error 10093). Die Ausgabe pausiert bis "
+            "zum n\xC3\xA4" "chsten Enable.\n",
+            platform.reports[0]);
+  platform.transport.openError = 0;
+  EXPECT_EQ(1, engine.SetLevel(g_levels, 509, 1000));
+  EXPECT_EQ(2, platform.transport.opens);
+  EXPECT_EQ(1u, platform.transport.sent.size());
+}
+
+TEST(OutputEngine, TheLogGetsALineForStartProblemRecoveryAndUnloadButNoneForAFrame) {
+  FakePlatform platform;
+  OutputEngine engine(kDmx510, platform);
+  engine.Unloading();
+  EXPECT_TRUE(platform.events.empty()) << "never started: nothing to sum up";
+  for (int call = 0; call < 20; ++call) ASSERT_EQ(1, engine.SetLevel(g_levels, 509, call * 45));
+  ASSERT_EQ(1u, platform.events.size()) << "a line per frame";
+  EXPECT_EQ("DMX510.dll: Ausgabe gestartet: sACN an 10.0.0.9:5568, Universum 7, Priorit\xC3\xA4t 100, Quelle "
+            "\xE2\x80\x9ESelvane\xE2\x80\x9C (Einstellungen: C:\\Show\\Selvane.network.ini)",
+            platform.events[0]);
+
+  platform.transport.sendError = 10065;
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 1000));
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 1045));
+  platform.transport.sendError = 0;
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 1090));
+  ASSERT_EQ(2u, platform.events.size());
+  EXPECT_EQ("DMX510.dll: Senden an 10.0.0.9:5568 geht wieder.", platform.events[1]);
+
+  platform.Write("[Output]\nUniverse = 0\n");
+  EXPECT_EQ(0, engine.SetLevel(g_levels, 509, 3000));
+  EXPECT_EQ(2u, platform.events.size()) << "a problem is a report, logged by the platform";
+  platform.Write("[Output]\nProtocol = Art-Net\nDestination = 2.0.0.10\nUniverse = 3\n");
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 4000));
+  ASSERT_EQ(3u, platform.events.size());
+  EXPECT_EQ("DMX510.dll: Ausgabe l\xC3\xA4uft wieder: Art-Net an 2.0.0.10:6454, Universum 3 (Einstellungen: "
+            "C:\\Show\\Selvane.network.ini)",
+            platform.events[2]);
+  platform.Write("[Output]\nProtocol = Art-Net\nDestination = 2.0.0.10\nUniverse = 4\n");
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 5000));
+  ASSERT_EQ(4u, platform.events.size());
+  EXPECT_EQ(0u, platform.events[3].find("DMX510.dll: Einstellungen \xC3\xBC" "bernommen: Art-Net an 2.0.0.10:6454, Universum 4"));
+
+  engine.Unloading();
+  ASSERT_EQ(5u, platform.events.size());
+  EXPECT_EQ("DMX510.dll: entladen: 23 Bilder gesendet, 2 Sendefehler.", platform.events[4]);
+}
+
+}  // namespace
+}  // namespace selvane::net
