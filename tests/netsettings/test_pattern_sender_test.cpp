@@ -56,12 +56,12 @@ class Receiver {
 
 // Runs one test to its end, pumping the messages of this thread meanwhile.
 TestPatternResult RunTest(const std::string& config, Receiver& receiver,
-                          std::vector<std::vector<uint8_t>>& packets) {
+                          std::vector<std::vector<uint8_t>>& packets, bool sendsForSeconds = true) {
   constexpr UINT kDone = WM_APP + 7;
   HWND notify = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   auto sender = MakeEngineTestPatternSender();
   EXPECT_TRUE(sender->Start(config, notify, kDone));
-  EXPECT_FALSE(sender->Start(config, notify, kDone)) << "one test at a time";
+  if (sendsForSeconds) EXPECT_FALSE(sender->Start(config, notify, kDone)) << "one test at a time";
   bool done = false;
   const ULONGLONG start = GetTickCount64();
   while (!done && GetTickCount64() - start < 60000) {
@@ -112,7 +112,7 @@ TEST(TestPatternSender, SacnEverySlotAtHalfAtTheGivenPriorityUnderACidOfItsOwn) 
 TEST(TestPatternSender, SettingsTheEngineRefusesSendNothingAndSayWhy) {
   Receiver receiver(net::kArtNetPort);
   std::vector<std::vector<uint8_t>> packets;
-  const TestPatternResult result = RunTest("[Output]\r\nProtocol = Art-Net\r\n", receiver, packets);
+  const TestPatternResult result = RunTest("[Output]\r\nProtocol = Art-Net\r\n", receiver, packets, false);
   EXPECT_EQ(0u, result.frames);
   EXPECT_TRUE(packets.empty());
   EXPECT_NE(std::string::npos, result.problem.find("Art-Net braucht ein Ziel")) << result.problem;
