@@ -6,6 +6,9 @@
 namespace selvane {
 
 inline constexpr std::size_t kChannelBufferSize = 510;
+// A whole DMX universe: what a careless interface library may write at the
+// levels' address although it is handed 509.
+inline constexpr std::size_t kUniverseSlots = 512;
 
 // The state shared by every output driver object, the timer window and the
 // dialog of one host thread. It is a plain aggregate so that a zero-filled
@@ -16,10 +19,16 @@ struct DriverState {
   int16_t OutputActive;
   // Index i holds the level of DMX channel i + 1.
   uint8_t ChannelBuffer[kChannelBufferSize];
+  // Written only by a library that writes a whole universe at the buffer;
+  // nothing reads it.
+  uint8_t UniverseSpill[4];
   // The interface selector (see interface_selector.h).
   int32_t ChannelCount;
 };
 
 static_assert(std::is_trivial_v<DriverState> && std::is_standard_layout_v<DriverState>);
+static_assert(offsetof(DriverState, OutputActive) == 0 && offsetof(DriverState, ChannelBuffer) == 2);
+static_assert(offsetof(DriverState, ChannelCount) >= offsetof(DriverState, ChannelBuffer) + kUniverseSlots,
+              "a whole universe written at the buffer must not reach the interface selector");
 
 }  // namespace selvane

@@ -15,6 +15,10 @@ HRESULT FrmMain::Create() noexcept {
 }
 
 HRESULT FrmMain::StartTimer() noexcept {
+  if (holds_ > 0) {
+    runAfterHold_ = true;
+    return S_OK;
+  }
   // SetTimer on a running timer would start its period again: a host that
   // enables output with every cue would then never see a tick.
   if (timerRunning_) return S_OK;
@@ -24,10 +28,26 @@ HRESULT FrmMain::StartTimer() noexcept {
 }
 
 HRESULT FrmMain::StopTimer() noexcept {
+  if (holds_ > 0) {
+    runAfterHold_ = false;
+    return S_OK;
+  }
   // Stopping a timer that does not run is not an error.
   KillTimer(hwnd_, kTimSendId);
   timerRunning_ = false;
   return S_OK;
+}
+
+void FrmMain::HoldTimer() noexcept {
+  if (holds_++ > 0) return;
+  runAfterHold_ = timerRunning_;
+  KillTimer(hwnd_, kTimSendId);
+  timerRunning_ = false;
+}
+
+HRESULT FrmMain::ReleaseTimer() noexcept {
+  if (holds_ == 0 || --holds_ > 0) return S_OK;
+  return runAfterHold_ ? StartTimer() : StopTimer();
 }
 
 void FrmMain::OnTimSend() noexcept {

@@ -22,6 +22,13 @@ class FrmMain final : public WindowBase<FrmMain> {
   HRESULT StopTimer() noexcept;
   bool TimerRunning() const noexcept { return timerRunning_; }
 
+  // While the "Konfiguration" dialog is open the timer is held stopped:
+  // Start and Stop only note what the host asked for last, and the release
+  // of the outermost hold applies it (or the state from before the hold, if
+  // the host asked for nothing).
+  void HoldTimer() noexcept;
+  HRESULT ReleaseTimer() noexcept;
+
   static void DescribeClass(WNDCLASSEXW&) noexcept {}
   static LRESULT DefaultProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -34,6 +41,8 @@ class FrmMain final : public WindowBase<FrmMain> {
   DriverState& state_;
   bool timerRunning_ = false;
   bool ticking_ = false;
+  int holds_ = 0;
+  bool runAfterHold_ = false;
 };
 
 struct ThreadState;

@@ -49,7 +49,6 @@ class HeapText {
   const wchar_t* c_str() const noexcept { return capacity_ ? static_cast<const wchar_t*>(block_.get()) : L""; }
   std::wstring_view view() const noexcept { return {c_str(), length_}; }
   std::size_t size() const noexcept { return length_; }
-  bool empty() const noexcept { return length_ == 0; }
 
  private:
   wchar_t* Chars() noexcept { return static_cast<wchar_t*>(block_.get()); }

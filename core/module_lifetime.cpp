@@ -2,6 +2,8 @@
 
 #include <atomic>
 
+#include "last_error.h"
+
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace selvane {
@@ -27,18 +29,18 @@ void PinModuleOnce() noexcept {
 
 HMODULE ThisModule() noexcept { return reinterpret_cast<HMODULE>(&__ImageBase); }
 
-bool ModuleFileName(HMODULE module, HeapText& path) noexcept {
+HRESULT ModuleFileName(HMODULE module, HeapText& path) noexcept {
   for (std::size_t capacity = MAX_PATH; capacity <= kMaxPathLength + 1; capacity *= 2) {
-    if (!path.Reserve(capacity)) return false;
+    if (!path.Reserve(capacity)) return E_OUTOFMEMORY;
     const DWORD room = static_cast<DWORD>(path.Capacity());
     const DWORD n = GetModuleFileNameW(module, path.Buffer(), room);
-    if (n == 0) return false;
+    if (n == 0) return LastErrorHresult();
     if (n < room - 1) {
       path.SetLength(n);
-      return true;
+      return S_OK;
     }
   }
-  return false;
+  return HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
 }
 
 std::size_t FolderLength(std::wstring_view path) noexcept {

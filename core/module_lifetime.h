@@ -9,8 +9,11 @@ namespace selvane {
 // executable when the core is linked into a test.
 HMODULE ThisModule() noexcept;
 
-// The full path of a module (nullptr: the application). False if it cannot be had.
-[[nodiscard]] bool ModuleFileName(HMODULE module, HeapText& path) noexcept;
+// The full path of a module (nullptr: the application). Fails with the
+// system's reason (a handle that names no module, say), E_OUTOFMEMORY when no
+// buffer can be had, or ERROR_FILENAME_EXCED_RANGE for a path longer than any
+// the system hands out.
+[[nodiscard]] HRESULT ModuleFileName(HMODULE module, HeapText& path) noexcept;
 // The length of the folder part of `path`, with its trailing backslash.
 std::size_t FolderLength(std::wstring_view path) noexcept;
 

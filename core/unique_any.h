@@ -59,33 +59,4 @@ using unique_hlocal_string = unique_any<wchar_t*, &unique_any_close::FreeLocal>;
 // A block of the process heap (HeapAlloc), for buffers sized at run time.
 using unique_process_heap = unique_any<void*, &unique_any_close::FreeHeap>;
 
-// A VARIANT is a structure rather than a handle: held by value, cleared with
-// VariantClear.
-class unique_variant {
- public:
-  unique_variant() noexcept { VariantInit(&value_); }
-  ~unique_variant() { reset(); }
-  unique_variant(const unique_variant&) = delete;
-  unique_variant& operator=(const unique_variant&) = delete;
-
-  const VARIANT& get() const noexcept { return value_; }
-  VARIANT* addressof() noexcept { return &value_; }
-  VARIANT* put() noexcept {
-    reset();
-    return &value_;
-  }
-  void reset() noexcept {
-    VariantClear(&value_);
-    VariantInit(&value_);
-  }
-  [[nodiscard]] VARIANT release() noexcept {
-    VARIANT value = value_;
-    VariantInit(&value_);
-    return value;
-  }
-
- private:
-  VARIANT value_;
-};
-
 }  // namespace selvane

@@ -1,5 +1,6 @@
 #include "vendor_binding.h"
 
+#include "floating_point_control.h"
 #include "vendor_call_guard.h"
 #include "vendor_library_loader.h"
 
@@ -21,30 +22,29 @@ FARPROC LazyBinding::Bind() noexcept {
 
 namespace {
 
-// OutDMX(index, level) and SetLevel(address, count) both take two 32-bit
-// stack slots. A callee that leaves the stack wrong has run with the wrong
-// convention: the binding is faulted, and the tick ends as for a missing one.
-bool CallEntry(LazyBinding& binding, uint32_t first, uint32_t second, uint32_t& result) noexcept {
-  const FARPROC entry = binding.Get();
-  if (!entry) return false;
-  if (CallStdcall2(reinterpret_cast<const void*>(entry), first, second, result)) return true;
-  binding.MarkFaulted();
-  return false;
+// A callee that leaves the stack wrong has run with the wrong convention: the
+// binding is faulted, and the tick ends as for a missing one.
+bool KeptTheConvention(LazyBinding& binding, bool kept) noexcept {
+  if (!kept) binding.MarkFaulted();
+  return kept;
 }
 
 }  // namespace
 
-bool VendorBindings::OutDmx60(uint8_t index, uint8_t level, uint32_t& result) {
-  return CallEntry(dmx60_, index, level, result);
+bool VendorBindings::OutDmx(InterfaceType type, const uint8_t* levels, int count, int16_t& outputActive) {
+  LazyBinding& binding = For(type);
+  const FARPROC entry = binding.Get();
+  if (!entry) return false;
+  return KeptTheConvention(binding,
+                           CallEachChannel(reinterpret_cast<const void*>(entry), levels, count, outputActive));
 }
 
-bool VendorBindings::OutDmx120(uint8_t index, uint8_t level, uint32_t& result) {
-  return CallEntry(dmx120_, index, level, result);
-}
-
-bool VendorBindings::SetLevel510(const uint8_t* firstEntry, int32_t count, uint32_t& result) {
-  return CallEntry(dmx510_, static_cast<uint32_t>(reinterpret_cast<uintptr_t>(firstEntry)),
-                   static_cast<uint32_t>(count), result);
+bool VendorBindings::SetLevel(const uint8_t* firstEntry, int32_t count, int16_t& outputActive) {
+  const FARPROC entry = dmx510_.Get();
+  if (!entry) return false;
+  return KeptTheConvention(dmx510_, CallOnce(reinterpret_cast<const void*>(entry),
+                                             static_cast<uint32_t>(reinterpret_cast<uintptr_t>(firstEntry)),
+                                             static_cast<uint32_t>(count), outputActive));
 }
 
 void VendorBindings::RetryFaulted() noexcept {
@@ -82,8 +82,13 @@ VendorBindings& ProcessVendorBindings() noexcept { return g_vendorBindings; }
 
 bool RunGuardedTick(DriverState& state, VendorPort& vendor) noexcept {
   TickContext tick{&state, &vendor};
-  if (RunGuarded(&TickBody, &tick)) return true;
+  const FloatingPointControl floatingPoint = SaveFloatingPointControl();
+  const uint32_t fault = RunGuarded(&TickBody, &tick);
+  RestoreFloatingPointControl(floatingPoint);
+  if (fault == 0) return true;
   state.OutputActive = 0;
+  // Without its guard page, the thread's next overflow would kill it unreported.
+  if (fault == EXCEPTION_STACK_OVERFLOW) RestoreStackGuard();
   return false;
 }
 

@@ -42,9 +42,8 @@ class LazyBinding {
 // library's faults (vendor_call_guard.h).
 class VendorBindings final : public VendorPort {
  public:
-  bool OutDmx60(uint8_t index, uint8_t level, uint32_t& result) override;
-  bool OutDmx120(uint8_t index, uint8_t level, uint32_t& result) override;
-  bool SetLevel510(const uint8_t* firstEntry, int32_t count, uint32_t& result) override;
+  bool OutDmx(InterfaceType type, const uint8_t* levels, int count, int16_t& outputActive) override;
+  bool SetLevel(const uint8_t* firstEntry, int32_t count, int16_t& outputActive) override;
 
   // After a hardware exception in a tick that used `selected`'s library.
   void MarkFaulted(InterfaceType selected) noexcept { For(selected).MarkFaulted(); }
@@ -61,8 +60,10 @@ class VendorBindings final : public VendorPort {
 
 VendorBindings& ProcessVendorBindings() noexcept;
 
-// One tick under the exception guard. Returns false when a hardware exception
-// in a vendor call ended it; OutputActive is then 0.
+// One tick under the exception guard, the thread's floating-point control
+// state put back after it. Returns false when an exception in a vendor call
+// ended it; OutputActive is then 0, and after a stack overflow the stack has
+// its guard page again.
 bool RunGuardedTick(DriverState& state, VendorPort& vendor) noexcept;
 
 // One tick against the process's bindings, on the calling thread, guarded:

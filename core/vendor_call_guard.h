@@ -1,8 +1,13 @@
 #pragma once
 #include <cstdint>
 
-// The call thunk itself (vendor_call_guard.cpp), cdecl as every extern "C" function here.
-extern "C" int SelvaneCallStdcall2(const void* entry, uint32_t first, uint32_t second, uint32_t* result);
+// The assembly routines themselves (vendor_call_guard.cpp), cdecl as every
+// extern "C" function here.
+extern "C" {
+int SelvaneCallEachChannel(const void* entry, const uint8_t* levels, int count, int16_t* outputActive);
+int SelvaneCallOnce(const void* entry, uint32_t first, uint32_t second, int16_t* outputActive);
+uint32_t SelvaneRunGuarded(void (*body)(void*), void* context);
+}
 
 namespace selvane {
 
@@ -11,25 +16,39 @@ namespace selvane {
 // mingw-w64 has no __try/__except for i686, so the guard is a few lines of
 // assembly (vendor_call_guard.cpp): a frame-based exception handler linked
 // into the thread's FS:[0] chain for the length of a tick, with a fixed
-// resume point, and a call thunk that checks the stack pointer after each
-// vendor call. A frame handler costs two stores per tick; an access check per
-// call (IsBadReadPtr and the like) would neither catch a fault inside the
-// library nor be cheap, and vectored handlers are process-wide and would see
-// the host's exceptions too.
+// resume point, and call loops that check the stack pointer after each
+// vendor call and put the chain back. A frame handler costs a few stores per
+// tick; an access check per call (IsBadReadPtr and the like) would neither
+// catch a fault inside the library nor be cheap, and vectored handlers are
+// process-wide and would see the host's exceptions too.
 
-// Calls `entry` as a stdcall function of two 32-bit arguments and stores its
-// return register in `result`. Returns false when the callee did not leave
-// the stack pointer where a stdcall callee must (an entry point exported as
-// cdecl, say); the stack pointer has then been put back.
-// Inline: it runs once per channel of a tick, and the thunk is call enough.
-inline bool CallStdcall2(const void* entry, uint32_t first, uint32_t second, uint32_t& result) noexcept {
-  return SelvaneCallStdcall2(entry, first, second, &result) != 0;
+// Calls `entry`, a stdcall function of two 32-bit arguments, once per channel
+// i < count in ascending order with (i, levels[i]), and stores each call's
+// low word in `outputActive` straight away; a zero does not end the loop.
+// After each call FS:[0] is put back to what it was before it. Returns false
+// when a call did not leave the stack pointer where a stdcall callee must (an
+// entry point exported as cdecl, say): the stack pointer has then been put
+// back, and no further call is made.
+inline bool CallEachChannel(const void* entry, const uint8_t* levels, int count, int16_t& outputActive) noexcept {
+  return SelvaneCallEachChannel(entry, levels, count, &outputActive) != 0;
 }
 
-// Runs `body(context)` under a frame-based exception handler. Returns false
-// when a hardware exception (access violation, illegal instruction, division
-// by zero and the like) ended it: the frames inside have been unwound and
-// abandoned, so `body` must hold nothing that needs freeing.
-bool RunGuarded(void (*body)(void*), void* context) noexcept;
+// The same for one call of `entry` with (first, second).
+inline bool CallOnce(const void* entry, uint32_t first, uint32_t second, int16_t& outputActive) noexcept {
+  return SelvaneCallOnce(entry, first, second, &outputActive) != 0;
+}
+
+// Runs `body(context)` under a frame-based exception handler. Returns 0, or
+// the code of the exception that ended it: an error (access violation,
+// illegal instruction, division by zero, stack overflow and the like), or a
+// breakpoint or single-step trap while no debugger is attached. The frames
+// inside have then been unwound and abandoned, so `body` must hold nothing
+// that needs freeing.
+inline uint32_t RunGuarded(void (*body)(void*), void* context) noexcept { return SelvaneRunGuarded(body, context); }
+
+// After a stack overflow has been recovered from: a guard page again below
+// the current stack pointer, as _resetstkoflw makes, so that the next
+// overflow is reported as one. Returns false when there is no room for it.
+bool RestoreStackGuard() noexcept;
 
 }  // namespace selvane

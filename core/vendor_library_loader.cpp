@@ -1,5 +1,6 @@
 #include "vendor_library_loader.h"
 
+#include "floating_point_control.h"
 #include "module_lifetime.h"
 
 namespace selvane {
@@ -13,12 +14,12 @@ bool JoinFolder(std::wstring_view path, const wchar_t* fileName, HeapText& joine
 
 bool OwnFolderFile(const wchar_t* fileName, HeapText& joined) noexcept {
   HeapText own;
-  return ModuleFileName(ThisModule(), own) && JoinFolder(own.view(), fileName, joined);
+  return SUCCEEDED(ModuleFileName(ThisModule(), own)) && JoinFolder(own.view(), fileName, joined);
 }
 
 bool ApplicationFolderFile(const wchar_t* fileName, HeapText& joined) noexcept {
   HeapText application;
-  return ModuleFileName(nullptr, application) && JoinFolder(application.view(), fileName, joined);
+  return SUCCEEDED(ModuleFileName(nullptr, application)) && JoinFolder(application.view(), fileName, joined);
 }
 
 bool SystemFolderFile(const wchar_t* fileName, HeapText& joined) noexcept {
@@ -40,9 +41,7 @@ HMODULE LoadByFullPaths(const wchar_t* fileName, LoadLibraryExFunction load) noe
   return nullptr;
 }
 
-}  // namespace
-
-HMODULE LoadVendorLibrary(const wchar_t* fileName, LoadLibraryExFunction load) noexcept {
+HMODULE LoadFromSafePlaces(const wchar_t* fileName, LoadLibraryExFunction load) noexcept {
   HeapText own;
   if (OwnFolderFile(fileName, own)) {
     // The vendor library's own dependencies come from its folder or the system.
@@ -53,6 +52,17 @@ HMODULE LoadVendorLibrary(const wchar_t* fileName, LoadLibraryExFunction load) n
   if (HMODULE m = load(fileName, nullptr, LOAD_LIBRARY_SEARCH_DEFAULT_DIRS)) return m;
   if (GetLastError() == ERROR_INVALID_PARAMETER) return LoadByFullPaths(fileName, load);
   return nullptr;
+}
+
+}  // namespace
+
+HMODULE LoadVendorLibrary(const wchar_t* fileName, LoadLibraryExFunction load) noexcept {
+  // A library built with Delphi sets its own floating-point control word in
+  // DllMain, which would leave the host with unmasked exceptions.
+  const FloatingPointControl floatingPoint = SaveFloatingPointControl();
+  HMODULE library = LoadFromSafePlaces(fileName, load);
+  RestoreFloatingPointControl(floatingPoint);
+  return library;
 }
 
 }  // namespace selvane

@@ -7,11 +7,6 @@ namespace {
 SRWLOCK g_classRegistration = SRWLOCK_INIT;
 }  // namespace
 
-HRESULT LastErrorHresult() noexcept {
-  const DWORD error = GetLastError();
-  return error ? HRESULT_FROM_WIN32(error) : E_FAIL;
-}
-
 HRESULT RegisterWindowClassOnce(const WNDCLASSEXW& windowClass) noexcept {
   srw_lock_guard guard(g_classRegistration);
   WNDCLASSEXW existing{};

@@ -1,12 +1,10 @@
 #pragma once
 #include <windows.h>
 
+#include "last_error.h"
 #include "module_lifetime.h"
 
 namespace selvane {
-
-// GetLastError as an HRESULT; E_FAIL when the system gave no reason.
-HRESULT LastErrorHresult() noexcept;
 
 // Registers a window class of this module once per process. Threads creating
 // their first window at once are serialised: one could otherwise see the

@@ -85,16 +85,14 @@ HRESULT ShowConfiguration() noexcept {
   FrmMain* frmMain = nullptr;
   if (HRESULT hr = TimerWindow(thread, frmMain); FAILED(hr)) return hr;
 
-  // No tick may run inside the dialog's modal loop.
-  const bool wasRunning = frmMain->TimerRunning();
-  frmMain->StopTimer();
+  // No tick may run inside the dialog's modal loop. Afterwards the host's
+  // last Enable or Disable from inside that loop stands; without one the
+  // timer goes back to how it was, even when the dialog could not be shown,
+  // so a failed Configure never silently stops the output.
+  frmMain->HoldTimer();
   const HRESULT shown = ShowFrmConfig(*thread);
-  // The timer goes back to how it was, whatever the host did meanwhile and
-  // even when the dialog could not be shown: a failed Configure never
-  // silently stops the output, and an Enable from inside the dialog's loop
-  // does not outlast it.
-  const HRESULT restored = wasRunning ? frmMain->StartTimer() : frmMain->StopTimer();
-  return FAILED(shown) ? shown : restored;
+  const HRESULT released = frmMain->ReleaseTimer();
+  return FAILED(shown) ? shown : released;
 }
 
 HRESULT LoadSetting(BSTR appTitle, BSTR fileName) noexcept {

@@ -44,9 +44,6 @@ class ClsOutputDriver final : public _clsOutputDriver, public ISupportErrorInfo 
   ClsOutputDriver();
   ~ClsOutputDriver();
 
-  HRESULT InvokeSetChannelFast(DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
-                               bool& handled) noexcept;
-
   // Counted atomically, as every COM object is, although a host must call
   // an apartment-threaded object on its own thread only.
   LONG refs_ = 1;

@@ -1,6 +1,7 @@
 // IDispatch of the output driver: the type library does the work, after the
 // arguments have been made by-value; SetChannel, the call made for every
-// channel of every frame, has a direct path for plain integer arguments.
+// channel of every frame, has a direct path for integer arguments, plain or
+// in a script's variables.
 #include <windows.h>
 #include <oleauto.h>
 #include <wrl/client.h>
@@ -15,25 +16,32 @@
 namespace selvane {
 namespace {
 
-// An integer argument as the fast path takes it: VT_I2 or VT_I4, by value or by reference.
-bool IntegerArgument(const VARIANT& v, LONG& out) {
-  switch (V_VT(&v)) {
-    case VT_I4: out = V_I4(&v); return true;
-    case VT_I2: out = V_I2(&v); return true;
-    case VT_BYREF | VT_I4:
-      if (!V_I4REF(&v)) return false;
-      out = *V_I4REF(&v);
-      return true;
-    case VT_BYREF | VT_I2:
-      if (!V_I2REF(&v)) return false;
-      out = *V_I2REF(&v);
-      return true;
-    default: return false;
+// An integer argument as the fast path takes it: VT_I2 or VT_I4, by value or by
+// reference, also inside the variable that a script engine passes by
+// reference (VT_BYREF|VT_VARIANT). Anything else, a NULL reference included,
+// goes to the general path, which converts or refuses it.
+bool IntegerArgument(const VARIANT& arg, LONG& out) {
+  const VARIANT* v = &arg;
+  if (V_VT(v) == (VT_BYREF | VT_VARIANT)) {
+    v = V_VARIANTREF(v);
+    if (!v) return false;
   }
+  VARTYPE type = V_VT(v);
+  const void* value = &V_I4(v);  // the union: both integers start there
+  if (type & VT_BYREF) {
+    value = V_BYREF(v);
+    if (!value) return false;
+    type &= ~VT_BYREF;
+  }
+  if (type == VT_I4) out = *static_cast<const LONG*>(value);
+  else if (type == VT_I2) out = *static_cast<const SHORT*>(value);
+  else return false;
+  return true;
 }
 
-// What the type library's Invoke reports for a failing method.
-HRESULT ExceptionFor(HRESULT failure, EXCEPINFO* exception) {
+// What the type library's Invoke reports for a failing method. Kept out of
+// line: only a failing call pays for it.
+[[gnu::noinline]] HRESULT ExceptionFor(HRESULT failure, EXCEPINFO* exception) {
   if (exception) {
     *exception = EXCEPINFO{};
     exception->scode = failure;
@@ -80,6 +88,27 @@ HRESULT ConvertArguments(DISPPARAMS& params, VARTYPE type, LCID lcid, UINT* argE
   return S_OK;
 }
 
+// Every other call: the arguments made by-value and converted, then the type
+// library's Invoke. Out of line, so that the fast path does not set up its frame.
+[[gnu::noinline]] HRESULT InvokeThroughTypeLibrary(_clsOutputDriver& object, DISPID id, LCID lcid, WORD flags,
+                                                   DISPPARAMS* params, VARIANT* result, EXCEPINFO* exception,
+                                                   UINT* argError) {
+  DISPPARAMS noArguments{};
+  if (!params) params = &noArguments;
+  Microsoft::WRL::ComPtr<ITypeInfo> info;
+  if (HRESULT hr = OutputDriverTypeInfo(&info); FAILED(hr)) return hr;
+  ByValueArguments arguments;
+  if (HRESULT hr = arguments.CopyFrom(*params, argError); FAILED(hr)) return hr;
+  // Both methods with parameters take two of one type; other counts are left
+  // to the type library to refuse.
+  DISPPARAMS& copied = *arguments.Params();
+  if ((id == kDispidSetChannel || id == kDispidInit) && (flags & DISPATCH_METHOD) && copied.cArgs == 2) {
+    const VARTYPE type = id == kDispidSetChannel ? VT_I4 : VT_BSTR;
+    if (HRESULT hr = ConvertArguments(copied, type, lcid, argError); FAILED(hr)) return hr;
+  }
+  return info->Invoke(&object, id, flags, arguments.Params(), result, exception, argError);
+}
+
 }  // namespace
 
 STDMETHODIMP ClsOutputDriver::GetTypeInfoCount(UINT* count) {
@@ -111,51 +140,26 @@ STDMETHODIMP ClsOutputDriver::GetIDsOfNames(REFIID riid, LPOLESTR* names, UINT c
   return hr;
 }
 
-HRESULT ClsOutputDriver::InvokeSetChannelFast(DISPPARAMS* params, VARIANT* result,
-                                              EXCEPINFO* exception, bool& handled) noexcept {
-  handled = false;
-  LONG channel = 0, value = 0;
-  // Arguments arrive in reverse order: rgvarg[1] is Channel, rgvarg[0] is Value.
-  if (params->cArgs != 2 || params->cNamedArgs != 0 || !params->rgvarg ||
-      !IntegerArgument(params->rgvarg[1], channel) || !IntegerArgument(params->rgvarg[0], value))
-    return S_OK;
-  handled = true;
-  VARIANT_BOOL stored = VARIANT_FALSE;
-  const HRESULT hr = SetChannel(&channel, &value, &stored);
-  // Like the type library's Invoke, the result slot gets the retval even on failure.
-  if (result) {
-    VariantInit(result);
-    V_VT(result) = VT_BOOL;
-    V_BOOL(result) = stored;
-  }
-  return FAILED(hr) ? ExceptionFor(hr, exception) : S_OK;
-}
-
 STDMETHODIMP ClsOutputDriver::Invoke(DISPID id, REFIID riid, LCID lcid, WORD flags, DISPPARAMS* params,
                                      VARIANT* result, EXCEPINFO* exception, UINT* argError) {
   if (riid != IID_NULL) return DISP_E_UNKNOWNINTERFACE;
-  DISPPARAMS noArguments{};
-  if (!params) params = &noArguments;
-
-  if (id == kDispidSetChannel && (flags & DISPATCH_METHOD)) {
-    bool handled = false;
-    const HRESULT hr = InvokeSetChannelFast(params, result, exception, handled);
-    if (handled) return hr;
+  // SetChannel, the call made for every channel of every frame, with two
+  // integer arguments: straight to the method, no copies, no type library.
+  // Arguments arrive in reverse order: rgvarg[1] is Channel, rgvarg[0] is Value.
+  LONG channel = 0, value = 0;
+  if (id == kDispidSetChannel && (flags & DISPATCH_METHOD) && params && params->cArgs == 2 &&
+      params->cNamedArgs == 0 && params->rgvarg && IntegerArgument(params->rgvarg[1], channel) &&
+      IntegerArgument(params->rgvarg[0], value)) {
+    VARIANT_BOOL stored = VARIANT_FALSE;
+    const HRESULT hr = SetChannel(&channel, &value, &stored);
+    // Like the type library's Invoke, the result slot gets the retval even on failure.
+    if (result) {
+      V_VT(result) = VT_BOOL;
+      V_BOOL(result) = stored;
+    }
+    return SUCCEEDED(hr) ? S_OK : ExceptionFor(hr, exception);
   }
-
-  Microsoft::WRL::ComPtr<ITypeInfo> info;
-  if (HRESULT hr = OutputDriverTypeInfo(&info); FAILED(hr)) return hr;
-  ByValueArguments arguments;
-  if (HRESULT hr = arguments.CopyFrom(*params, argError); FAILED(hr)) return hr;
-  // Both methods with parameters take two of one type; other counts are left
-  // to the type library to refuse.
-  DISPPARAMS& copied = *arguments.Params();
-  if ((id == kDispidSetChannel || id == kDispidInit) && (flags & DISPATCH_METHOD) && copied.cArgs == 2) {
-    const VARTYPE type = id == kDispidSetChannel ? VT_I4 : VT_BSTR;
-    if (HRESULT hr = ConvertArguments(copied, type, lcid, argError); FAILED(hr)) return hr;
-  }
-  return info->Invoke(static_cast<_clsOutputDriver*>(this), id, flags, arguments.Params(), result,
-                      exception, argError);
+  return InvokeThroughTypeLibrary(*this, id, lcid, flags, params, result, exception, argError);
 }
 
 }  // namespace selvane

@@ -123,7 +123,7 @@ void DeleteIfEmpty(HKEY root, const wchar_t* name) noexcept {
 
 HRESULT Register(RegistrationScope scope) noexcept {
   HeapText modulePath;
-  if (!ModuleFileName(ThisModule(), modulePath)) return E_OUTOFMEMORY;
+  if (HRESULT hr = ModuleFileName(ThisModule(), modulePath); FAILED(hr)) return hr;
   unique_hkey root;
   if (HRESULT hr = OpenRoot(scope, root, true); FAILED(hr)) return hr;
   if (HRESULT hr = RegisterOwnTypeLibrary(root, modulePath.c_str()); FAILED(hr)) return hr;

@@ -17,7 +17,7 @@ std::atomic<ITypeInfo*> g_typeInfo{nullptr};
 HRESULT LoadOwnTypeLibrary(ITypeLib** library) noexcept {
   *library = nullptr;
   HeapText path;
-  if (!ModuleFileName(ThisModule(), path)) return E_OUTOFMEMORY;
+  if (HRESULT hr = ModuleFileName(ThisModule(), path); FAILED(hr)) return hr;
   return LoadTypeLibEx(path.c_str(), REGKIND_NONE, library);
 }
 

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the Windows release from a clean build folder into build/dist/:
 #   Selvane-<version>.msi         the installer (per user, or ALLUSERS=1)
-#   Selvane-<version>-win32.zip   the plug-in, selvane-host, the network libraries, LIESMICH.txt
+#   Selvane-<version>-win32.zip   the plug-in, selvane-host, the network libraries and
+#                                 their example settings, LIESMICH.txt
 #   SHA256SUMS
 # The same commit gives byte-identical files wherever it is built: fixed
 # times (SOURCE_DATE_EPOCH, the commit's time), no build paths, fixed order.
@@ -83,7 +84,9 @@ if [ "$network" = yes ]; then
     cp "$build/network/$dll" "$stage/network/"
   done
   [ -f network/Selvane.network.ini ] || fail "network/Selvane.network.ini, the example settings, is missing"
-  { sed 's/\r$//; s/$/\r/' network/Selvane.network.ini; } >"$stage/network/Selvane.network.ini"
+  # Under another name: a Selvane.network.ini beside the libraries comes before
+  # the user's own settings, and would be replaced by every upgrade.
+  { sed 's/\r$//; s/$/\r/' network/Selvane.network.ini; } >"$stage/network/Selvane.network.example.ini"
 fi
 find "$stage" -type d -exec chmod 755 {} +
 find "$stage" -type f -exec chmod 644 {} +

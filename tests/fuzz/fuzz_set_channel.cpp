@@ -1,5 +1,7 @@
-// Fuzzes ApplySetChannel against a model that works in 64-bit arithmetic with
-// explicit range checks, over a sequence of calls on one buffer.
+// Fuzzes ApplySetChannel, over a sequence of calls on one buffer, against the
+// documented outcomes written as a table of channel and level kinds: a model
+// of another shape than the rule's sequence of checks, so that the two can
+// disagree.
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -23,15 +25,43 @@ struct Expected {
   AutomationError error;
 };
 
-Expected Model(Buffer& buffer, int64_t channel, int64_t value) {
-  if (channel >= 510) return {SetChannelOutcome::Ignored, AutomationError::None};
-  const int64_t index = channel - 1;
-  // Channel - 1 does not fit a Long only for the smallest Long.
-  if (index < -2147483648LL) return {SetChannelOutcome::Failed, AutomationError::Overflow};
-  if (index < 0 || index > 509) return {SetChannelOutcome::Failed, AutomationError::SubscriptOutOfRange};
-  if (value < 0 || value > 255) return {SetChannelOutcome::Failed, AutomationError::Overflow};
-  buffer[static_cast<std::size_t>(index)] = static_cast<uint8_t>(value);
-  return {SetChannelOutcome::Stored, AutomationError::None};
+// Channels 1 to 509 are stored and 510 upwards ignored; below 1 a channel is
+// out of range, except the smallest Long, whose index (Channel - 1) does not
+// fit a Long at all.
+enum ChannelKind { kSmallestLong, kBelowFirst, kStoredChannel, kIgnoredChannel };
+enum LevelKind { kNegative, kLevel, kAboveLevel };
+
+ChannelKind KindOfChannel(int32_t channel) {
+  if (channel == INT32_MIN) return kSmallestLong;
+  if (channel < 1) return kBelowFirst;
+  return channel <= 509 ? kStoredChannel : kIgnoredChannel;
+}
+
+LevelKind KindOfLevel(int32_t value) {
+  if (value < 0) return kNegative;
+  return value <= 255 ? kLevel : kAboveLevel;
+}
+
+constexpr Expected kStored{SetChannelOutcome::Stored, AutomationError::None};
+constexpr Expected kIgnored{SetChannelOutcome::Ignored, AutomationError::None};
+constexpr Expected kOverflow{SetChannelOutcome::Failed, AutomationError::Overflow};
+constexpr Expected kSubscript{SetChannelOutcome::Failed, AutomationError::SubscriptOutOfRange};
+
+// [channel kind][level kind]: an ignored channel wins over a bad level, and
+// a bad channel is reported before a bad level.
+constexpr Expected kOutcomes[4][3] = {
+    //                  negative    0..255      above 255
+    /* smallest Long */ {kOverflow,  kOverflow,  kOverflow},
+    /* below 1       */ {kSubscript, kSubscript, kSubscript},
+    /* 1..509        */ {kOverflow,  kStored,    kOverflow},
+    /* 510 and above */ {kIgnored,   kIgnored,   kIgnored},
+};
+
+Expected Model(Buffer& buffer, int32_t channel, int32_t value) {
+  const Expected outcome = kOutcomes[KindOfChannel(channel)][KindOfLevel(value)];
+  if (outcome.outcome == SetChannelOutcome::Stored)
+    buffer[static_cast<std::size_t>(channel) - 1] = static_cast<uint8_t>(value);
+  return outcome;
 }
 
 // An argument: raw 32 bits, an edge value nudged by a little, or a small number.

@@ -24,14 +24,17 @@ struct FakeVendorPort final : selvane::VendorPort {
 
   FakeVendorPort() { calls.reserve(4096); }
 
-  bool OutDmx60(uint8_t index, uint8_t level, uint32_t& r) override {
-    return Handle({Entry::Dmx60, index, level, nullptr, 0}, r);
+  bool OutDmx(selvane::InterfaceType type, const uint8_t* levels, int count, int16_t& active) override {
+    const Entry entry = type == selvane::InterfaceType::Dmx120 ? Entry::Dmx120 : Entry::Dmx60;
+    return selvane::SendEachChannel(levels, count, active, [&](uint8_t index, uint8_t level, uint32_t& r) {
+      return Handle({entry, index, level, nullptr, 0}, r);
+    });
   }
-  bool OutDmx120(uint8_t index, uint8_t level, uint32_t& r) override {
-    return Handle({Entry::Dmx120, index, level, nullptr, 0}, r);
-  }
-  bool SetLevel510(const uint8_t* first, int32_t count, uint32_t& r) override {
-    return Handle({Entry::Dmx510, -1, -1, first, count}, r);
+  bool SetLevel(const uint8_t* first, int32_t count, int16_t& active) override {
+    uint32_t r = 0;
+    if (!Handle({Entry::Dmx510, -1, -1, first, count}, r)) return false;
+    active = selvane::LowWord(r);
+    return true;
   }
 
  private:

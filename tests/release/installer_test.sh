@@ -1,16 +1,26 @@
 #!/usr/bin/env bash
 # The release installer under Wine's msiexec, as a Windows user would use it,
 # each mode in a fresh private prefix of its own.
-#   installer_test.sh user|machine <msi> <stage dir> <doubles dir> <test dir> [<prefix template dir>]
-#       install (/qn) per user, or per machine with ALLUSERS=1: the files are in
-#       place, the COM keys equal what regsvr32 writes for the same scope, a
-#       fresh selvane-host creates the plug-in by ProgID and drives the virtual
-#       interface; uninstall (/x) removes every file and key, the stored
-#       setting stays.
-#   installer_test.sh upgrade <msi> <stage dir> <doubles dir> <test dir> [<prefix template dir>]
-#       a 2.11 package built from the same files into the host's own folder
-#       (INSTALLDIR), then this one: one product left, setting kept; going
-#       back to the older package is refused.
+#   installer_test.sh <mode> <msi> <stage dir> <doubles dir> <test dir> [<prefix template dir>]
+#   user, machine: install (/qn) per user, or per machine with ALLUSERS=1: the
+#       files are in place, the COM keys equal what regsvr32 writes for the
+#       same scope, a fresh selvane-host creates the plug-in by ProgID and
+#       drives the virtual interface; uninstall (/x) removes every file and
+#       key, the stored setting stays.
+#   upgrade: a 2.11 package of the layout before the example settings file
+#       was renamed (tests/release/legacy-installer), with the network
+#       feature, into the host's own folder, where the user edits
+#       Selvane.network.ini; then this one without options: one product left,
+#       the setting, the network feature and the user's file kept; going back
+#       is refused; the next upgrade (9.99) keeps them too; the uninstall
+#       leaves only the user's file.
+#   foreign: the maker's DMX60.dll and DMX120.dll in the plug-in folder: the
+#       network feature is refused there with a message, the plug-in alone
+#       installs and uninstalls beside them, and a maker's library put over
+#       ours after the install survives the uninstall, and the upgrade from
+#       2.11, byte for byte.
+#   scope: per user, then per machine is refused with a message; 2.11 per
+#       machine, then this one per user too; each uninstall leaves nothing.
 set -uo pipefail
 mode=$1 msi=$(realpath "$2") stage=$(realpath "$3") doubles=$(realpath "$4")
 here="$(cd "$(dirname "$0")" && pwd)"
@@ -32,6 +42,30 @@ traces() {
            $(msiinfo export "$msi" Component | awk -F'\t' 'NR > 3 { print $2 }'); do
     echo "${g//[\{\}]/}"
     packed_guid "$g"
+  done
+}
+
+has_network() { msiinfo export "$msi" Feature | grep -q '^Network'; }
+
+# A 2.11 package from the same files in the layout that users have installed
+# (tests/release/legacy-installer: the example as Selvane.network.ini).
+build_older_package() {  # build_older_package <out.msi>
+  local legacy=$test_dir/legacy-stage network=()
+  cp -r "$stage" "$legacy"
+  if has_network; then
+    cp "$stage/network/Selvane.network.example.ini" "$legacy/network/Selvane.network.ini"
+    network=(--network)
+  fi
+  bash "$release_tests_root/tools/release/build-msi.sh" --source "$here/legacy-installer" \
+    "$legacy" 2.11 "$1" "${network[@]}" >/dev/null || fail "cannot build the 2.11 package"
+}
+
+# The maker's libraries (our doubles) byte for byte where they were put.
+maker_files_intact() {  # maker_files_intact <unix dir> <file>...
+  local dir=$1 f
+  shift
+  for f in "$@"; do
+    cmp -s "$doubles/$f" "$dir/$f" || fail "the maker's $f in $dir was replaced or removed"
   done
 }
 
@@ -70,7 +104,7 @@ install_and_check() {
   for f in Selvane.out.dll selvane-host.exe LIESMICH.txt; do
     cmp -s "$stage/$f" "$udir/$f" || fail "$dir\\$f is missing or not the released file"
   done
-  for f in DMX60.dll DMX120.dll DMX510.dll Selvane.network.ini; do
+  for f in DMX60.dll DMX120.dll DMX510.dll Selvane.network.example.ini Selvane.network.ini; do
     [ ! -e "$udir/$f" ] || fail "$f installed although the network feature is off by default"
   done
   echo "  installed $version into $dir"
@@ -143,28 +177,29 @@ case "$mode" in
     install_and_check machine "$dir" ALLUSERS=1
     uninstall_and_check "$dir" ;;
   upgrade)
+    has_network || fail "the release has no network feature: nothing to carry over"
     older=$test_dir/Selvane-2.11.msi
-    network=()
-    grep -q '^Network' <<<"$(msiinfo export "$msi" Feature)" && network=(--network)
-    bash "$release_tests_root/tools/release/build-msi.sh" "$stage" 2.11 "$older" "${network[@]}" >/dev/null \
-      || fail "cannot build the 2.11 package"
+    build_older_package "$older"
     older_product=$(msiinfo export "$older" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
     [ "$older_product" != "$product" ] || fail "2.11 and $version share a product code"
     plugins='C:\Show\Plugins'
-    msiexec_run /i "$(win_path "$older")" INSTALLDIR="$plugins" || fail "installing 2.11 returned $?"
-    [ -f "$(unix_path "$plugins")/Selvane.out.dll" ] || fail "INSTALLDIR=$plugins was not used"
+    up=$(unix_path "$plugins")
+    msiexec_run /i "$(win_path "$older")" INSTALLDIR="$plugins" ADDLOCAL=ALL || fail "installing 2.11 returned $?"
+    [ -f "$up/Selvane.out.dll" ] && [ -f "$up/DMX510.dll" ] || fail "INSTALLDIR=$plugins ADDLOCAL=ALL was not used"
     winq reg add "$SETTING_KEY" /v ChannelCount /d 64 /f >/dev/null
-    # With the optional network feature this time, where the release has it.
-    features=()
-    [ ${#network[@]} -gt 0 ] && features=(ADDLOCAL=ALL)
-    # No INSTALLDIR this time: the upgrade finds the folder by itself.
-    msiexec_run /i "$(win_path "$msi")" "${features[@]}" || fail "upgrading to $version returned $?"
-    if [ ${#network[@]} -gt 0 ]; then
-      for f in DMX60.dll DMX120.dll DMX510.dll Selvane.network.ini; do
-        cmp -s "$stage/network/$f" "$(unix_path "$plugins")/$f" || fail "ADDLOCAL=ALL did not put $f beside the plug-in"
-      done
-      echo "  ADDLOCAL=ALL put the network libraries beside the plug-in"
-    fi
+    # The user's own network settings, edited in place.
+    printf '[Output]\r\nProtocol = Art-Net\r\nDestination = 2.0.0.10\r\nUniverse = 7\r\n' >"$up/Selvane.network.ini"
+    cp "$up/Selvane.network.ini" "$test_dir/user-settings.ini"
+    # Neither INSTALLDIR nor ADDLOCAL: the upgrade finds the folder and the feature by itself.
+    msiexec_run /i "$(win_path "$msi")" || fail "upgrading to $version returned $?"
+    cmp -s "$test_dir/user-settings.ini" "$up/Selvane.network.ini" \
+      || fail "the upgrade replaced or removed the user's Selvane.network.ini"
+    for f in DMX60.dll DMX120.dll DMX510.dll Selvane.network.example.ini; do
+      cmp -s "$stage/network/$f" "$up/$f" || fail "the upgrade dropped the network feature: $f is missing or not $version's"
+    done
+    left=$(cd "$up" && ls -- *.upgrade 2>/dev/null)
+    [ -z "$left" ] || fail "the upgrade left its copies: $left"
+    echo "  the network feature carried over, the user's Selvane.network.ini kept as it was"
     export_hives "$test_dir/upgraded"
     for f in "$test_dir"/upgraded-*.txt; do
       grep -iqF -e "$older_product" -e "$(packed_guid "$older_product")" "$f" && fail "2.11 is still registered ($f)"
@@ -177,14 +212,91 @@ case "$mode" in
     [ "$(setting_value)" = 64 ] || fail "the stored setting did not survive the upgrade: '$(setting_value)'"
     echo "  2.11 in $plugins replaced by $version: one product, class and type library in place, setting (64) kept"
     msiexec_run /i "$(win_path "$older")" INSTALLDIR="$plugins" && fail "2.11 installed over $version"
-    cmp -s "$stage/Selvane.out.dll" "$(unix_path "$plugins")/Selvane.out.dll" || fail "the refused downgrade touched the files"
+    cmp -s "$stage/Selvane.out.dll" "$up/Selvane.out.dll" || fail "the refused downgrade touched the files"
     echo "  going back to 2.11 is refused"
+    # The next upgrade starts from this layout.
+    newer=$test_dir/Selvane-9.99.msi
+    bash "$release_tests_root/tools/release/build-msi.sh" "$stage" 9.99 "$newer" --network >/dev/null \
+      || fail "cannot build the 9.99 package"
+    newer_product=$(msiinfo export "$newer" Property | tr -d '\r' | awk -F'\t' '$1 == "ProductCode" { print $2 }')
+    msiexec_run /i "$(win_path "$newer")" || fail "upgrading to 9.99 returned $?"
+    for f in DMX60.dll DMX120.dll DMX510.dll Selvane.network.example.ini; do
+      [ -f "$up/$f" ] || fail "the upgrade from $version dropped the network feature: $f is missing"
+    done
+    cmp -s "$test_dir/user-settings.ini" "$up/Selvane.network.ini" || fail "the upgrade from $version changed the user's Selvane.network.ini"
+    echo "  $version replaced by 9.99 the same way"
     # As Programs and Features does it: by product code, without the folder.
+    product=$newer_product
     msiexec_run /x "$product" || fail "msiexec /x $product returned $?"
     for f in $installed_files; do
-      [ ! -e "$(unix_path "$plugins")/$f" ] || fail "uninstall left $plugins\\$f"
+      [ ! -e "$up/$f" ] || fail "uninstall left $plugins\\$f"
     done
-    echo "  uninstalled by product code: nothing of ours left in $plugins" ;;
+    cmp -s "$test_dir/user-settings.ini" "$up/Selvane.network.ini" || fail "the uninstall removed or changed the user's Selvane.network.ini"
+    echo "  uninstalled by product code: nothing of ours left in $plugins, the user's Selvane.network.ini kept" ;;
+  foreign)
+    has_network || fail "the release has no network feature: nothing to refuse"
+    # The maker's libraries in the host's plug-in folder (our doubles stand in for them).
+    plugins='C:\Show\Plugins'
+    up=$(unix_path "$plugins")
+    mkdir -p "$up"
+    cp "$doubles/DMX60.dll" "$doubles/DMX120.dll" "$up/"
+    msiexec_logged refused /i "$(win_path "$msi")" INSTALLDIR="$plugins" ADDLOCAL=ALL \
+      && fail "the network feature was installed over the maker's DMX60.dll and DMX120.dll"
+    maker_files_intact "$up" DMX60.dll DMX120.dll
+    [ ! -e "$up/Selvane.out.dll" ] && [ ! -e "$up/DMX510.dll" ] || fail "the refused install left files in $plugins"
+    log_says refused "liegen Bibliotheken des Interface-Herstellers: DMX60.dll, DMX120.dll"
+    echo "  ADDLOCAL=ALL beside the maker's DMX60.dll and DMX120.dll refused, with the message; their files untouched"
+    msiexec_run /i "$(win_path "$msi")" INSTALLDIR="$plugins" || fail "the plug-in alone beside the maker's libraries: msiexec returned $?"
+    [ -f "$up/Selvane.out.dll" ] || fail "the plug-in was not installed into $plugins"
+    maker_files_intact "$up" DMX60.dll DMX120.dll
+    msiexec_run /x "$(win_path "$msi")" || fail "msiexec /x returned $?"
+    [ ! -e "$up/Selvane.out.dll" ] || fail "uninstall left $plugins\\Selvane.out.dll"
+    maker_files_intact "$up" DMX60.dll DMX120.dll
+    echo "  the plug-in alone installed and removed beside them; their files untouched"
+    # The user puts the maker's DMX60.dll back over ours after a network install.
+    network_dir='C:\Show\Network'
+    nd=$(unix_path "$network_dir")
+    msiexec_run /i "$(win_path "$msi")" INSTALLDIR="$network_dir" ADDLOCAL=ALL || fail "the network install into an empty folder returned $?"
+    cmp -s "$stage/network/DMX60.dll" "$nd/DMX60.dll" || fail "ADDLOCAL=ALL did not put DMX60.dll into $network_dir"
+    cp "$doubles/DMX60.dll" "$nd/"
+    msiexec_run /x "$(win_path "$msi")" || fail "msiexec /x returned $?"
+    maker_files_intact "$nd" DMX60.dll
+    [ ! -e "$nd/DMX120.dll" ] && [ ! -e "$nd/DMX510.dll" ] || fail "uninstall left our own network libraries"
+    echo "  a maker's DMX60.dll put over ours survives the uninstall; ours are removed"
+    # The same over a network install of the earlier layout, which removes
+    # whatever is at its libraries' names: the upgrade keeps the maker's.
+    older=$test_dir/Selvane-2.11.msi
+    build_older_package "$older"
+    old_dir='C:\Show\Old'
+    od=$(unix_path "$old_dir")
+    msiexec_run /i "$(win_path "$older")" INSTALLDIR="$old_dir" ADDLOCAL=ALL || fail "the 2.11 network install returned $?"
+    cp "$doubles/DMX60.dll" "$doubles/DMX120.dll" "$doubles/DMX510.dll" "$od/"
+    msiexec_run /i "$(win_path "$msi")" || fail "upgrading to $version returned $?"
+    cmp -s "$stage/Selvane.out.dll" "$od/Selvane.out.dll" || fail "$version did not replace 2.11 in $old_dir"
+    maker_files_intact "$od" DMX60.dll DMX120.dll DMX510.dll
+    echo "  the maker's libraries put over those of a 2.11 network install survive the upgrade" ;;
+  scope)
+    user_dir=$(unix_path "$local_appdata\\Programs\\Selvane")
+    machine_dir=$(unix_path "$program_files\\Selvane")
+    msiexec_run /i "$(win_path "$msi")" || fail "the per-user install returned $?"
+    msiexec_logged machine-refused /i "$(win_path "$msi")" ALLUSERS=1 && fail "installed per machine beside the per-user install"
+    [ ! -e "$machine_dir" ] || fail "the refused per-machine install left $machine_dir"
+    [ -f "$user_dir/Selvane.out.dll" ] || fail "the refused per-machine install touched the per-user one"
+    log_says machine-refused "Selvane ist bereits nur f" "$(win_path "$user_dir")"
+    msiexec_run /x "$(win_path "$msi")" || fail "the per-user uninstall returned $?"
+    [ ! -e "$user_dir" ] || fail "the per-user uninstall left $user_dir"
+    echo "  per user, then per machine: refused with the message; the per-user uninstall leaves nothing"
+    # An older version per machine (the same one would only be repaired), then this one per user.
+    older=$test_dir/Selvane-2.11.msi
+    build_older_package "$older"
+    msiexec_run /i "$(win_path "$older")" ALLUSERS=1 || fail "the per-machine install of 2.11 returned $?"
+    msiexec_logged user-refused /i "$(win_path "$msi")" && fail "installed per user over the per-machine install"
+    [ ! -e "$user_dir" ] || fail "the refused per-user install left $user_dir"
+    [ -f "$machine_dir/Selvane.out.dll" ] || fail "the refused per-user install touched the per-machine one"
+    log_says user-refused "Selvane ist bereits f" "$(win_path "$machine_dir")"
+    msiexec_run /x "$(win_path "$older")" || fail "the per-machine uninstall returned $?"
+    [ ! -e "$machine_dir" ] || fail "the per-machine uninstall left $machine_dir"
+    echo "  per machine (2.11), then per user: refused with the message; the per-machine uninstall leaves nothing" ;;
   *) fail "unknown mode $mode" ;;
 esac
 exit 0

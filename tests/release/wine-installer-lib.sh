@@ -34,6 +34,20 @@ SETTING_KEY='HKCU\Software\VB and VBA Program Settings\Selvane Host\Plugins\Selv
 
 # msiexec; its exit code comes back modulo 256 (1603 as 67).
 msiexec_run() { wine msiexec "$@" /qn </dev/null >/dev/null 2>&1; }
+# The same with a verbose log in the test folder: what msiexec told the user.
+msiexec_logged() {  # msiexec_logged <log name> msiexec-args...
+  local log=$test_dir/$1.log
+  shift
+  wine msiexec "$@" /qn /l*v "$(win_path "$log")" </dev/null >/dev/null 2>&1
+}
+# One message line of the log (not its closing list of properties) holds every text.
+log_says() {  # log_says <log name> <text>...
+  local log=$test_dir/$1.log lines text
+  shift
+  lines=$(grep -av '^Property(' "$log")
+  for text in "$@"; do lines=$(grep -aiF -- "$text" <<<"$lines"); done
+  [ -n "$lines" ] || fail "msiexec's log has no message with: $* (see $log)"
+}
 
 # The four keys that registration writes, below <classes root>, as one text:
 # UTF-8, values sorted within each key (their order carries no meaning).

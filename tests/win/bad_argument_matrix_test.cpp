@@ -239,6 +239,19 @@ std::vector<ArgumentKind> ArgumentKinds() {
     a.p.inner = I4(7);
     a.v = VariantRef(&a.p.inner);
   });
+  // A script's variables holding integers take the fast path, its checks included.
+  add("VARIANT* I2 7", [](Argument& a) {
+    a.p.inner = I2(7);
+    a.v = VariantRef(&a.p.inner);
+  });
+  add("VARIANT* I4 -1", [](Argument& a) {
+    a.p.inner = I4(-1);
+    a.v = VariantRef(&a.p.inner);
+  });
+  add("VARIANT* I4 600", [](Argument& a) {
+    a.p.inner = I4(600);
+    a.v = VariantRef(&a.p.inner);
+  });
   add("VARIANT* BSTR \"7\"", [](Argument& a) {
     a.p.inner = Bstr(a.Text(L"7"));
     a.v = VariantRef(&a.p.inner);
@@ -372,6 +385,9 @@ const KindRow kKinds[] = {
     {"ARRAY NULL",              kMismatch,                    kMismatch,          kMismatch},
     {"VARIANT by value",        kMismatch,                    kMismatch,          kMismatch},
     {"VARIANT* I4 7",           kOk,                          kOk,                kOk},
+    {"VARIANT* I2 7",           kOk,                          kOk,                kOk},
+    {"VARIANT* I4 -1",          Raises(SubscriptOutOfRange),  Raises(Overflow),   kOk},
+    {"VARIANT* I4 600",         kOk,                          Raises(Overflow),   kOk},
     {"VARIANT* BSTR \"7\"",     kOk,                          kOk,                kOk},
     {"VARIANT* EMPTY",          Raises(SubscriptOutOfRange),  kOk,                kOk},
     {"VARIANT* VARIANT* I4 7",  kOk,                          kOk,                kOk},
@@ -414,6 +430,8 @@ const ShapeRow kShapes[] = {
     {"2 args",                    kCount,     kOk,        kOk},
     {"3 args",                    kCount,     kCount,     kCount},
     {"4 args",                    kCount,     kCount,     kCount},
+    {"5 args",                    kCount,     kCount,     kCount},
+    {"8 args, strings and objects", kCount,   kCount,     kCount},
     {"named PROPERTYPUT",         kCount,     kCount,     kCount},
     {"named by position",         kCount,     kOk,        kOk},
     {"named swapped",             kCount,     kOk,        kOk},
@@ -618,6 +636,23 @@ std::vector<Shape> Shapes() {
       }
     });
   }
+  // More than four arguments are copied to the heap before the type library
+  // refuses them: strings and object references too, each freed again.
+  add("5 args", [](Call& c, const Method& m, const std::wstring& t) {
+    AddValidArgs(c, m, t);
+    while (c.args.size() < 5) c.Add().v = I4(7);
+  });
+  add("8 args, strings and objects", [](Call& c, const Method& m, const std::wstring& t) {
+    AddValidArgs(c, m, t);
+    while (c.args.size() < 8) {
+      Argument& a = c.Add();
+      if (c.args.size() % 2) a.v = Bstr(a.Text(L"7"));
+      else {
+        V_VT(&a.v) = VT_DISPATCH;
+        V_DISPATCH(&a.v) = &g_valued;
+      }
+    }
+  });
   add("named PROPERTYPUT", [](Call& c, const Method& m, const std::wstring& t) {
     AddValidArgs(c, m, t);
     if (c.args.empty()) c.Add();

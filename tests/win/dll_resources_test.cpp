@@ -12,6 +12,7 @@
 
 #include "dispids.h"
 #include "selvane_h.h"
+#include "selvane_version.h"
 
 #ifndef SELVANE_DLL_PATH
 #error "SELVANE_DLL_PATH must name the built Selvane.out.dll"
@@ -66,15 +67,17 @@ TEST(DllResources, VersionResource) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(info.block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, MAKELONG(12, 2));
+  // The version from its one source, project(VERSION).
+  constexpr DWORD kMajorMinor = MAKELONG(SELVANE_VERSION_MINOR, SELVANE_VERSION_MAJOR);
+  EXPECT_EQ(fixed->dwFileVersionMS, kMajorMinor);
   EXPECT_EQ(fixed->dwFileVersionLS, 0u);
-  EXPECT_EQ(fixed->dwProductVersionMS, MAKELONG(12, 2));
+  EXPECT_EQ(fixed->dwProductVersionMS, kMajorMinor);
   EXPECT_EQ(fixed->dwProductVersionLS, 0u);
   EXPECT_EQ(fixed->dwFileOS, static_cast<DWORD>(VOS__WINDOWS32));
   EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_DLL));
 
-  EXPECT_EQ(info.String(L"FileVersion"), L"2.12");
-  EXPECT_EQ(info.String(L"ProductVersion"), L"2.12");
+  EXPECT_EQ(info.String(L"FileVersion"), L"" SELVANE_VERSION_TEXT);
+  EXPECT_EQ(info.String(L"ProductVersion"), L"" SELVANE_VERSION_TEXT);
   EXPECT_EQ(info.String(L"InternalName"), L"Selvane.out");
   EXPECT_EQ(info.String(L"OriginalFilename"), L"Selvane.out.dll");
   EXPECT_EQ(info.String(L"OLESelfRegister"), L"") << "present and empty";

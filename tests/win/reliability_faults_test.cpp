@@ -18,6 +18,7 @@
 
 #include "dispatch_call.h"
 #include "dispids.h"
+#include "fp_state.h"
 #include "message_pump.h"
 #include "plugin_module.h"
 #include "stored_setting.h"
@@ -128,6 +129,10 @@ struct Host {
     SysFreeString(t);
     SysFreeString(f);
     return hr;
+  }
+  HRESULT Term() {
+    VARIANT_BOOL r;
+    return driver->Term(&r);
   }
   HRESULT Set(LONG channel, LONG level) {
     DispatchOutcome out;
@@ -515,4 +520,104 @@ TEST_F(FaultTest, EnableEvery20msKeepsTheFramesGoing) {
   std::printf("Enable every 20 ms: %d Enables, %d frames in 1 s\n", enables.load(), dmx60.FrameCount());
   EXPECT_GE(enables.load(), 20);
   EXPECT_GE(dmx60.FrameCount(), 15) << "about 22 frames a second";
+}
+
+namespace {
+
+// Output paused by a fault at channel index `faultsAt`: the tick ends there,
+// the host's calls work, and each Enable tries the library once more.
+void ExpectEachEnableEndsAtTheFault(Host& host, VendorDoubleClient& dmx60, int32_t callsPerTick) {
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  PumpFor(400);
+  EXPECT_EQ(dmx60.CallCount(), callsPerTick) << "the tick ends at the fault";
+  EXPECT_EQ(host.Set(1, 91), S_OK) << "the host's calls still work";
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  PumpFor(400);
+  EXPECT_EQ(dmx60.CallCount(), 2 * callsPerTick) << "Enable tries once more, and the guard holds again";
+  dmx60.SetBehaviour(VENDOR_DOUBLE_BEHAVE_WELL);
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  EXPECT_TRUE(PumpUntil([&] { return dmx60.FrameCount() >= 4; }, 2000)) << "a library that behaves again is sent to";
+  EXPECT_EQ(dmx60.LastFrame()[0], 91);
+  ASSERT_HRESULT_SUCCEEDED(host.Disable());
+}
+
+}  // namespace
+
+// A leftover int3 or a trap flag left set: nobody else handles them when no
+// debugger is attached, so they are faults of the library.
+TEST_F(FaultTest, BreakpointOrSingleStepTrapInTheLibraryPausesOutput) {
+  ASSERT_TRUE(Place(L"DMX60.dll", L"DMX60.dll"));
+  VendorDoubleClient dmx60(Folder().File(L"DMX60.dll").c_str());
+  ASSERT_TRUE(dmx60.Loaded());
+  ASSERT_FALSE(IsDebuggerPresent());
+  for (int32_t behaviour : {VENDOR_DOUBLE_BREAKPOINT, VENDOR_DOUBLE_TRAP_FLAG}) {
+    SCOPED_TRACE(behaviour == VENDOR_DOUBLE_BREAKPOINT ? "int3" : "trap flag");
+    dmx60.Reset();
+    dmx60.SetBehaviour(behaviour, 5);
+    ExpectEachEnableEndsAtTheFault(host, dmx60, 6);
+  }
+}
+
+// A library that runs out of stack, on two calls in a row: the second
+// overflow needs the stack's guard page back.
+TEST_F(FaultTest, StackOverflowInTheLibraryTwiceInARowLeavesTheHostAlive) {
+  ASSERT_TRUE(Place(L"DMX60.dll", L"DMX60.dll"));
+  VendorDoubleClient dmx60(Folder().File(L"DMX60.dll").c_str());
+  ASSERT_TRUE(dmx60.Loaded());
+  dmx60.SetBehaviour(VENDOR_DOUBLE_STACK_OVERFLOW, 5);
+  ExpectEachEnableEndsAtTheFault(host, dmx60, 6);
+}
+
+// A library that returns with FS:[0] set to garbage, or with its own record
+// still linked, and faults in its next call.
+TEST_F(FaultTest, ExceptionChainLeftBrokenByTheLibraryIsPutBack) {
+  ASSERT_TRUE(Place(L"DMX60.dll", L"DMX60.dll"));
+  VendorDoubleClient dmx60(Folder().File(L"DMX60.dll").c_str());
+  ASSERT_TRUE(dmx60.Loaded());
+  for (int32_t behaviour : {VENDOR_DOUBLE_CHAIN_GARBAGE, VENDOR_DOUBLE_CHAIN_LEFT_RECORD}) {
+    SCOPED_TRACE(behaviour == VENDOR_DOUBLE_CHAIN_GARBAGE ? "garbage" : "record left behind");
+    dmx60.Reset();
+    dmx60.SetBehaviour(behaviour, 3);
+    ExpectEachEnableEndsAtTheFault(host, dmx60, 5);
+  }
+}
+
+// A library that sets the x87 control word to Delphi's 0x1372, unmasks the
+// SSE exceptions and leaves values on the x87 stack inside its call.
+TEST_F(FaultTest, FloatingPointStateOfTheHostOutlastsTheTick) {
+  ASSERT_TRUE(Place(L"DMX60.dll", L"DMX60.dll"));
+  VendorDoubleClient dmx60(Folder().File(L"DMX60.dll").c_str());
+  ASSERT_TRUE(dmx60.Loaded());
+  dmx60.SetBehaviour(VENDOR_DOUBLE_FP_STATE, 63);
+  const FpState before = ReadFpState();
+  ASSERT_EQ(before.x87Tags, 0xFFFF);
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  ASSERT_TRUE(PumpUntil([&] { return dmx60.CallCount() >= 64; }, 2000));
+  ASSERT_HRESULT_SUCCEEDED(host.Disable());
+  const FpState after = ReadFpState();
+  EXPECT_EQ(after.x87Control, before.x87Control) << std::hex << after.x87Control;
+  EXPECT_EQ(after.mxcsr, before.mxcsr) << std::hex << after.mxcsr;
+  EXPECT_EQ(after.x87Tags, 0xFFFF) << "values left on the x87 stack: " << std::hex << after.x87Tags;
+  EXPECT_GE(dmx60.FrameCount(), 1);
+}
+
+// A DMX510.dll that writes a whole 512-slot universe at the address it gets:
+// the two slots past the levels must not reach the stored interface type.
+TEST_F(FaultTest, SetLevelThatWritesAWholeUniverseLeavesTheInterfaceTypeAlone) {
+  ASSERT_TRUE(Place(L"DMX510.dll", L"DMX510.dll"));
+  VendorDoubleClient dmx510(Folder().File(L"DMX510.dll").c_str());
+  ASSERT_TRUE(dmx510.Loaded());
+  Select(L"510");
+  ASSERT_EQ(host.Set(509, 9), S_OK);
+  dmx510.SetBehaviour(VENDOR_DOUBLE_WRITE_UNIVERSE);
+  ASSERT_HRESULT_SUCCEEDED(host.Enable());
+  EXPECT_TRUE(PumpUntil([&] { return dmx510.FrameCount() >= 3; }, 2000)) << "DMX-510USB stays selected";
+  ASSERT_HRESULT_SUCCEEDED(host.Disable());
+  const auto calls = dmx510.Calls();
+  ASSERT_FALSE(calls.empty());
+  EXPECT_EQ(calls.back().address, calls.front().address);
+  EXPECT_EQ(calls.back().count, 509);
+  EXPECT_EQ(dmx510.LastFrame()[508], 9);
+  ASSERT_HRESULT_SUCCEEDED(host.Term());
+  EXPECT_EQ(ReadSetting(title, L"Selvane.out.dll"), L"510");
 }

@@ -89,13 +89,15 @@ TEST_F(LoadTest, LongLoopsOfLateBoundCallsDoNotGrowTheProcess) {
   const bool havePrivateBytes = PrivateBytes() != 0;
   ASSERT_GE(probe.heap, 2 * 40 * 4096) << "the measured run keeps 80 blocks";
 
-  // SetChannel as hosts call it: integers, and every tenth call as script
-  // variables (by-reference variants), which take the type library's path.
+  // SetChannel as hosts call it: integers, by value and as script variables
+  // (by-reference variants), and every tenth call script variables holding
+  // text, which are copied by value for the type library.
+  BSTR level = SysAllocString(L"7");
   const auto setChannel = [&](int calls) {
     for (int i = 0; i < calls; ++i) {
-      VARIANT channel = I4(1 + i % 509), value = I4(i & 255);
+      VARIANT channel = I4(1 + i % 509), value = i % 10 == 0 ? Bstr(level) : I4(i & 255);
       DispatchOutcome out;
-      if (i % 10 == 0) Invoke(object.Get(), kDispidSetChannel, {VariantRef(&channel), VariantRef(&value)}, out);
+      if (i % 2 == 0) Invoke(object.Get(), kDispidSetChannel, {VariantRef(&channel), VariantRef(&value)}, out);
       else Invoke(object.Get(), kDispidSetChannel, {channel, value}, out);
       if (out.hr != S_OK) {
         ADD_FAILURE() << "SetChannel failed: 0x" << std::hex << out.hr;
@@ -104,6 +106,19 @@ TEST_F(LoadTest, LongLoopsOfLateBoundCallsDoNotGrowTheProcess) {
     }
   };
   const Growth set = Measure("1,000,000 SetChannel", [&] { setChannel(1000000); });
+
+  // More than four arguments are copied to the heap before the type library refuses them.
+  const Growth many = Measure("100,000 calls with six strings", [&] {
+    for (int i = 0; i < 100000; ++i) {
+      DispatchOutcome out;
+      Invoke(object.Get(), kDispidDisable, std::vector<VARIANT>(6, Bstr(level)), out);
+      if (out.hr != DISP_E_BADPARAMCOUNT) {
+        ADD_FAILURE() << "six arguments were not refused: 0x" << std::hex << out.hr;
+        return;
+      }
+    }
+  });
+  SysFreeString(level);
 
   const Growth name = Measure("100,000 PluginName", [&] {
     for (int i = 0; i < 100000; ++i) {
@@ -154,7 +169,7 @@ TEST_F(LoadTest, LongLoopsOfLateBoundCallsDoNotGrowTheProcess) {
   SysFreeString(f);
   SysFreeString(bad);
 
-  for (const Growth& g : {set, name, initTerm, failing}) {
+  for (const Growth& g : {set, many, name, initTerm, failing}) {
     EXPECT_LT(g.heap, kLeakLimit);
     if (havePrivateBytes) {
       EXPECT_LT(g.privateBytes, kLeakLimit);

@@ -128,6 +128,27 @@ TEST_F(TimerWindowTest, AZeroResultPausesOutputUntilReenabled) {
   EXPECT_TRUE(PumpUntil([&] { return dmx120.CallCount() >= 240; }, 2000));
 }
 
+// The guarded call loop against a real library: a zero in mid-frame does not
+// end the frame, and the last call's low word is what stays in OutputActive.
+TEST_F(TimerWindowTest, AZeroInMidFrameSendsTheRestAndTheLastLowWordStays) {
+  VendorDoubleClient dmx60(L"DMX60.dll");
+  ASSERT_TRUE(dmx60.Loaded());
+  dmx60.Reset();
+  dmx60.SetResult(5, 0);
+  dmx60.SetResult(63, 0x10007);
+  for (int i = 0; i < 64; ++i) thread->state.ChannelBuffer[i] = static_cast<uint8_t>(200 - i);
+  Enable(64);
+  ASSERT_TRUE(PumpUntil([&] { return dmx60.FrameCount() >= 2; }, 2000));
+  frm->StopTimer();
+  EXPECT_EQ(thread->state.OutputActive, 7);
+  const auto calls = dmx60.Calls();
+  ASSERT_EQ(calls.size() % 64, 0u) << "every frame whole";
+  for (size_t i = 0; i < calls.size(); ++i) {
+    ASSERT_EQ(calls[i].index, static_cast<int32_t>(i % 64)) << i;
+    ASSERT_EQ(calls[i].level, 200 - static_cast<int32_t>(i % 64)) << i;
+  }
+}
+
 namespace {
 
 struct OtherThreadView {

@@ -6,6 +6,7 @@
 #include <utility>
 #include <vector>
 
+#include "fp_state.h"
 #include "frm_main.h"
 #include "message_pump.h"
 #include "mod_main.h"
@@ -141,4 +142,19 @@ TEST_F(VendorFaultTest, WithoutTheSearchFlagsLibrariesLoadByFullPathOnly) {
   ASSERT_EQ(withoutFlags.size(), 3u) << "own folder, application folder, system folder";
   EXPECT_EQ(withoutFlags.front(), OwnFolder() + L"NoSuchVendor.dll");
   EXPECT_EQ(withoutFlags.back(), std::wstring(system) + L"\\NoSuchVendor.dll");
+}
+
+// A Delphi-built library sets the x87 control word and unmasks the SSE
+// exceptions in its DllMain: the loading thread's state is put back.
+TEST_F(VendorFaultTest, LoadingALibraryThatChangesTheFloatingPointStateLeavesTheCallersAlone) {
+  Remove(L"DMX60.dll");
+  Place(L"FpAtLoad.dll", L"DMX60.dll");
+  const FpState before = ReadFpState();
+  HMODULE loaded = selvane::LoadVendorLibrary(L"DMX60.dll");
+  const FpState after = ReadFpState();
+  ASSERT_NE(loaded, nullptr);
+  EXPECT_EQ(after.x87Control, before.x87Control) << std::hex << after.x87Control;
+  EXPECT_EQ(after.mxcsr, before.mxcsr) << std::hex << after.mxcsr;
+  EXPECT_EQ(after.x87Tags, 0xFFFF) << std::hex << after.x87Tags;
+  FreeLibrary(loaded);
 }

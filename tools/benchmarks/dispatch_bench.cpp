@@ -1,6 +1,6 @@
 // Cost of one SetChannel call as hosts make it, side by side in one process:
-// through the vtable, through our IDispatch fast path, through our general
-// IDispatch path (script-style by-reference variants), and through the plain
+// through the vtable, through our IDispatch fast path with integers and with
+// a script's variables (by-reference variants), and through the plain
 // type-library Invoke that a standard automation server would use.
 #include <windows.h>
 #include <oleauto.h>

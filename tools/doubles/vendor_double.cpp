@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "hostile_behaviour.h"
 #include "vendor_contract.h"
 #include "vendor_double_api.h"
 #include "virtual_view.h"
@@ -73,8 +74,9 @@ int32_t ResultFor(int32_t index) {
 }
 
 // What a maker's library may do inside its call: keep the interface's
-// window alive by pumping messages, tell the user with a message box, or fault.
-void Misbehave(int32_t behaviour, int32_t ms) {
+// window alive by pumping messages, tell the user with a message box, fault,
+// or do what hostile libraries do (hostile_behaviour.h).
+void Misbehave(int32_t behaviour, int32_t ms, uint8_t* setLevelBuffer = nullptr) {
   switch (behaviour) {
     case VENDOR_DOUBLE_PUMP_MESSAGES: {
       const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(ms);
@@ -93,6 +95,9 @@ void Misbehave(int32_t behaviour, int32_t ms) {
       break;
     case VENDOR_DOUBLE_WRITE_NULL:
       *static_cast<volatile int32_t*>(nullptr) = 1;
+      break;
+    default:
+      Hostile(behaviour, true, setLevelBuffer);
       break;
   }
 }
@@ -154,7 +159,7 @@ Result __stdcall SetLevel(const uint8_t* buffer, int32_t count) {
     LeaveCriticalSection(&g->lock);
   }
   const int32_t result = Record(call, true, count < 0 ? 0 : (count > 510 ? 510 : count));
-  Misbehave(depth.behaviour, depth.ms);
+  Misbehave(depth.behaviour, depth.ms, const_cast<uint8_t*>(buffer));
   return static_cast<Result>(result);
 }
 #else
@@ -168,6 +173,7 @@ Result __stdcall OutDMX(uint8_t index, uint8_t level) {
   if (g->logging || VirtualViewActive()) call.timeMs = NowMs();
   const int32_t result = Record(call, index == 0, index == kChannels - 1 ? kChannels : 0);
   if (depth.index == index) Misbehave(depth.behaviour, depth.ms);
+  else if (depth.index + 1 == index) Hostile(depth.behaviour, false, nullptr);
   return static_cast<Result>(result);
 }
 #endif
@@ -248,6 +254,9 @@ void __stdcall VendorDouble_LastFrame(uint8_t* levels510) {
 
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
+#ifdef VENDOR_DOUBLE_FP_AT_LOAD
+    ClobberFloatingPointState();
+#endif
     g = new DoubleState();
     InitializeCriticalSection(&g->lock);
     LARGE_INTEGER frequency;

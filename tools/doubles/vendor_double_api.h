@@ -21,6 +21,16 @@ struct VendorDoubleCall {
 #define VENDOR_DOUBLE_PUMP_MESSAGES 1  // pumps the thread's messages for a while
 #define VENDOR_DOUBLE_MESSAGE_BOX 2    // shows a message box until someone closes it
 #define VENDOR_DOUBLE_WRITE_NULL 3     // writes through a null pointer
+// Hostile libraries, as old debug builds and Delphi-built drivers behave:
+#define VENDOR_DOUBLE_BREAKPOINT 4         // executes int3 (a leftover DebugBreak)
+#define VENDOR_DOUBLE_TRAP_FLAG 5          // sets the trap flag (single-step)
+// x87 control word 0x1372, SSE exceptions unmasked, values left on the x87 stack:
+#define VENDOR_DOUBLE_FP_STATE 6
+#define VENDOR_DOUBLE_STACK_OVERFLOW 7     // runs out of stack
+#define VENDOR_DOUBLE_CHAIN_GARBAGE 8      // returns with FS:[0] set to garbage; the next call faults
+// returns with its own record on FS:[0]; the next call overwrites it and faults:
+#define VENDOR_DOUBLE_CHAIN_LEFT_RECORD 9
+#define VENDOR_DOUBLE_WRITE_UNIVERSE 10    // SetLevel: writes a whole 512-slot universe at the address
 #define VENDOR_DOUBLE_MESSAGE_BOX_TITLE L"Selvane Vendor Double"
 
 extern "C" {

@@ -2,10 +2,17 @@
 # Builds the Selvane installer from staged files with wixl, as reproducibly as
 # wixl allows. tools/release.sh calls it; the installer tests call it for an
 # older version to upgrade from.
-# Usage: build-msi.sh <stage dir> <version> <out.msi> [--network]
+# Usage: build-msi.sh [--source DIR] <stage dir> <version> <out.msi> [--network]
+#   --source DIR  the folder of Selvane.wxs and its scripts (default installer/;
+#                 the tests build an earlier layout from theirs)
 #   SOURCE_DATE_EPOCH (required) fixes the times stored in the package.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
+source_dir=$root/installer
+if [ "${1:-}" = --source ]; then
+  source_dir="$(cd "${2:?source dir}" && pwd)"
+  shift 2
+fi
 stage="$(cd "${1:?stage dir}" && pwd)"
 version=${2:?version}
 out=${3:?output .msi}
@@ -26,11 +33,12 @@ named_guid() {
 work="$out.work"
 rm -rf "$work"
 mkdir -p "$work"
-cp "$root/installer/Selvane.wxs" "$root/installer/helpdir.js" "$work/"
+cp "$source_dir"/Selvane.wxs "$source_dir"/*.js "$work/"
 # wixl takes source paths relative to the .wxs.
 ln -s "$stage" "$work/stage"
 if [ "$network" = yes ]; then
-  for f in DMX60.dll DMX120.dll DMX510.dll Selvane.network.ini; do
+  # The files that the .wxs names below network/.
+  for f in $(sed -n 's|.*Source="$(var.Stage)/network/\([^"]*\)".*|\1|p' "$work/Selvane.wxs"); do
     [ -f "$stage/network/$f" ] || fail "network/$f is not staged"
   done
 fi

@@ -17,7 +17,6 @@ class VendorDoubleClient {
     if (!module_) return;
     Bind(reset_, "VendorDouble_Reset");
     Bind(setResult_, "VendorDouble_SetResult");
-    Bind(zeroAfter_, "VendorDouble_SetZeroAfterFrames");
     Bind(delay_, "VendorDouble_SetDelayMs");
     Bind(logging_, "VendorDouble_SetLogging");
     Bind(callCount_, "VendorDouble_CallCount");
@@ -42,10 +41,8 @@ class VendorDoubleClient {
   }
 
   bool Loaded() const { return module_ && getCall_; }
-  HMODULE Module() const { return module_; }
   void Reset() { reset_(); }
   void SetResult(int32_t index, int32_t result) { setResult_(index, result); }
-  void SetZeroAfterFrames(int32_t frames) { zeroAfter_(frames); }
   void SetDelayMs(int32_t ms) { delay_(ms); }
   void SetLogging(bool on) { logging_(on ? 1 : 0); }
   int32_t CallCount() { return callCount_(); }
@@ -81,7 +78,6 @@ class VendorDoubleClient {
   HMODULE module_ = nullptr;
   VendorDouble_Reset_t reset_ = nullptr;
   VendorDouble_SetResult_t setResult_ = nullptr;
-  VendorDouble_SetZeroAfterFrames_t zeroAfter_ = nullptr;
   VendorDouble_SetDelayMs_t delay_ = nullptr;
   VendorDouble_SetLogging_t logging_ = nullptr;
   VendorDouble_CallCount_t callCount_ = nullptr;
