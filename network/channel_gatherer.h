@@ -11,13 +11,16 @@ namespace selvane::net {
 
 class ChannelGatherer {
  public:
-  static constexpr int kThreads = 8;  // threads gathering at once; the least recently used gives way
+  // Threads gathering at once, more than a host runs; past that the least
+  // recently used gives way, and its frame in progress is not sent torn.
+  static constexpr int kThreads = 128;
   static constexpr int kMaxChannels = 120;
 
   explicit ChannelGatherer(int channels) : channels_(channels > kMaxChannels ? kMaxChannels : channels) {}
 
-  // Stores one level. Returns true when `index` is the last channel: `frame`
-  // then holds this thread's levels for channels 0..channels-1.
+  // Stores one level. Returns true when `index` is the last channel of a
+  // whole frame (the thread's slot has seen index 0 since it was taken):
+  // `frame` then holds this thread's levels for channels 0..channels-1.
   // Indices past the interface's channels are ignored.
   bool Put(uint32_t threadId, uint8_t index, uint8_t level, uint8_t (&frame)[kMaxChannels]);
 
@@ -26,6 +29,7 @@ class ChannelGatherer {
  private:
   struct Levels {
     uint8_t at[kMaxChannels];  // a new thread starts from zero levels, not from another thread's
+    bool whole;                // index 0 came since the slot was taken
   };
   LruSlots<uint32_t, Levels, kThreads> threads_;
   int channels_;

@@ -69,8 +69,8 @@ bool ValidUtf8(Text t) {
   return true;
 }
 
-enum Key { kProtocol, kDestination, kUniverse, kPriority, kSourceName, kKeyCount };
-constexpr const char* kKeyNames[kKeyCount] = {"Protocol", "Destination", "Universe", "Priority", "SourceName"};
+enum Key { kProtocol, kDestination, kUniverse, kPriority, kSourceName, kPort, kKeyCount };
+constexpr const char* kKeyNames[kKeyCount] = {"Protocol", "Destination", "Universe", "Priority", "SourceName", "Port"};
 
 ConfigResult Problem(ConfigResult r, ConfigProblem problem, int key, int line) {
   r.problem = problem;
@@ -95,7 +95,7 @@ bool ParseIpv4(const char* text, size_t size, uint32_t& address) {
       value = value * 10 + static_cast<uint32_t>(text[i] - '0');
       ++i, ++digits;
     }
-    if (digits == 0 || value > 255) return false;
+    if (digits == 0 || value > 255 || (digits > 1 && text[i - digits] == '0')) return false;
     result = (result << 8) | value;
   }
   if (i != size) return false;
@@ -106,6 +106,10 @@ bool ParseIpv4(const char* text, size_t size, uint32_t& address) {
 ConfigResult ParseNetworkConfig(const char* data, size_t size) {
   ConfigResult r;
   if (size > kMaxConfigFileBytes) return Problem(r, ConfigProblem::TooLarge, -1, 0);
+  // UTF-16 has a byte-order mark or, in ASCII text, a zero beside every character.
+  if ((size >= 2 && (std::memcmp(data, "\xFF\xFE", 2) == 0 || std::memcmp(data, "\xFE\xFF", 2) == 0)) ||
+      std::memchr(data, 0, size))
+    return Problem(r, ConfigProblem::NotUtf8, -1, 0);
   if (size >= 3 && std::memcmp(data, "\xEF\xBB\xBF", 3) == 0) data += 3, size -= 3;
 
   Text values[kKeyCount] = {};
@@ -157,8 +161,21 @@ ConfigResult ParseNetworkConfig(const char* data, size_t size) {
   if (lines[kProtocol]) {
     if (EqualsNoCase(values[kProtocol], "sACN")) c.protocol = Protocol::Sacn;
     else if (EqualsNoCase(values[kProtocol], "Art-Net")) c.protocol = Protocol::ArtNet;
+    else if (EqualsNoCase(values[kProtocol], "USB-Pro")) c.protocol = Protocol::UsbPro;
     else return Problem(r, ConfigProblem::UnknownProtocol, kProtocol, lines[kProtocol]);
   }
+  if (c.protocol == Protocol::UsbPro) {
+    // The network keys mean nothing to a COM port: the first one named is refused.
+    int first = -1;
+    for (int k : {kDestination, kUniverse, kPriority, kSourceName})
+      if (lines[k] && (first < 0 || lines[k] < lines[first])) first = k;
+    if (first >= 0) return Problem(r, ConfigProblem::NotForUsbPro, first, lines[first]);
+    if (values[kPort].size == 0) return Problem(r, ConfigProblem::UsbProWithoutPort, kPort, lines[kPort]);
+    if (!ParseComPortName({values[kPort].data, values[kPort].size}, c.port))
+      return Problem(r, ConfigProblem::BadPort, kPort, lines[kPort]);
+    return r;
+  }
+  if (lines[kPort]) return Problem(r, ConfigProblem::PortNotForNetwork, kPort, lines[kPort]);
   const bool sacn = c.protocol == Protocol::Sacn;
   if (lines[kUniverse]) {
     uint32_t u = 0;
@@ -200,12 +217,13 @@ const char* ConfigProblemReason(const ConfigResult& r) {
       return "es gibt keine Einstellungen, weder neben der Bibliothek noch hier: Selvane-Netzwerk.exe legt sie an";
     case ConfigProblem::Unreadable: return "die Datei kann nicht gelesen werden";
     case ConfigProblem::TooLarge: return "die Datei ist gr\xC3\xB6\xC3\x9F" "er als 16 KiB";
+    case ConfigProblem::NotUtf8: return "die Datei ist kein UTF-8: als UTF-8 speichern";
     case ConfigProblem::NoOutputSection: return "es gibt keinen Abschnitt [Output]";
     case ConfigProblem::NotKeyValue: return "diese Zeile hat nicht die Form Name = Wert";
     case ConfigProblem::UnknownKey:
-      return "unbekannter Name: erlaubt sind Protocol, Destination, Universe, Priority und SourceName";
+      return "unbekannter Name: erlaubt sind Protocol, Destination, Universe, Priority, SourceName und Port";
     case ConfigProblem::RepeatedKey: return "doppelt angegeben";
-    case ConfigProblem::UnknownProtocol: return "unbekanntes Protokoll: sACN oder Art-Net";
+    case ConfigProblem::UnknownProtocol: return "unbekanntes Protokoll: sACN, Art-Net oder USB-Pro";
     case ConfigProblem::UniverseNotNumber:
     case ConfigProblem::PriorityNotNumber: return "keine ganze Zahl";
     case ConfigProblem::UniverseOutOfRange:
@@ -214,9 +232,14 @@ const char* ConfigProblemReason(const ConfigResult& r) {
     case ConfigProblem::PriorityOutOfRange: return "au\xC3\x9F" "erhalb des Bereichs: die sACN-Priorit\xC3\xA4t ist 0 bis 200";
     case ConfigProblem::SourceNameTooLong: return "l\xC3\xA4nger als 63 Bytes in UTF-8";
     case ConfigProblem::SourceNameNotUtf8: return "kein g\xC3\xBCltiges UTF-8: die Datei als UTF-8 speichern";
-    case ConfigProblem::BadDestination: return "keine IPv4-Adresse wie 192.168.1.20";
+    case ConfigProblem::BadDestination: return "keine IPv4-Adresse wie 192.168.1.20 (ohne f\xC3\xBChrende Nullen)";
     case ConfigProblem::ArtNetWithoutDestination:
       return "Art-Net braucht ein Ziel: die Adresse des Knotens oder eine Broadcast-Adresse wie 2.255.255.255";
+    case ConfigProblem::UsbProWithoutPort: return "USB-Pro braucht einen Port: den COM-Port des Interfaces, etwa COM3";
+    case ConfigProblem::BadPort: return "kein COM-Port: COM1 bis COM256, etwa COM3";
+    case ConfigProblem::NotForUsbPro: return "gilt nicht f\xC3\xBCr USB-Pro: entfernen (USB-Pro braucht nur Port)";
+    case ConfigProblem::PortNotForNetwork:
+      return "Port gilt nur f\xC3\xBCr USB-Pro: entfernen oder Protocol = USB-Pro setzen";
   }
   return "";
 }

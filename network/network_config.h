@@ -6,11 +6,15 @@
 //   Universe = 1             ; sACN: 1 to 63999; Art-Net: the port-address, 0 to 32767
 //   Priority = 100           ; sACN only: 0 to 200
 //   SourceName = Selvane     ; sACN only: at most 63 bytes in UTF-8
+// or, for a "DMX USB Pro" interface on a COM port:
+//   Protocol = USB-Pro
+//   Port = COM3              ; COM1 to COM256, also written \\.\COM3
 // Plain C++ without allocation, so the libraries can use it inside a tick.
 #include <cstddef>
 #include <cstdint>
 
 #include "artnet_packet.h"
+#include "com_port_name.h"
 #include "e131_packet.h"
 #include "sequence_counters.h"
 
@@ -25,6 +29,7 @@ struct NetworkConfig {
   uint16_t universe = 1;
   uint8_t priority = 100;
   char sourceName[kSourceNameBytes] = "Selvane";
+  ComPortName port;  // USB-Pro only
 };
 
 enum class ConfigProblem {
@@ -32,6 +37,7 @@ enum class ConfigProblem {
   NoFile,            // reported by the caller that reads the file
   Unreadable,        // likewise
   TooLarge,
+  NotUtf8,           // UTF-16, as Notepad's "Unicode" saves
   NoOutputSection,
   NotKeyValue,       // a line in [Output] without '='
   UnknownKey,
@@ -45,6 +51,10 @@ enum class ConfigProblem {
   SourceNameNotUtf8,
   BadDestination,
   ArtNetWithoutDestination,
+  UsbProWithoutPort,
+  BadPort,
+  NotForUsbPro,      // Destination, Universe, Priority or SourceName with USB-Pro
+  PortNotForNetwork, // Port with sACN or Art-Net
 };
 
 struct ConfigResult {
@@ -65,7 +75,8 @@ const char* ConfigProblemReason(const ConfigResult& result);
 // Always zero-terminated.
 void DescribeConfigProblem(const ConfigResult& result, char* out, size_t capacity);
 
-// A dotted-quad IPv4 address such as 192.168.1.20; host byte order.
+// A dotted-quad IPv4 address such as 192.168.1.20; host byte order. Parts
+// with leading zeros are refused: Windows reads them as octal (010 is 8).
 bool ParseIpv4(const char* text, size_t size, uint32_t& address);
 
 }  // namespace selvane::net

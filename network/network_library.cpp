@@ -1,14 +1,17 @@
 // A network interface library: it takes the place of the maker's DMX60.dll,
 // DMX120.dll or DMX510.dll (SELVANE_VENDOR_LIBRARY, a row of the vendor
 // contract; the .def file exports that row's entry) and runs the output engine
-// on Win32: the exports, DllMain, the settings file, the clock and the
-// reports. It loads into lighting hosts: no exceptions, no C++ runtime locks
+// on Win32: the exports, DllMain, the settings file, the clock, the reports,
+// and what carries the frames (a UDP socket, or a USB Pro interface's COM port). It loads into lighting hosts: no exceptions, no C++ runtime locks
 // or threads, nothing allocated after start; one SRW lock serialises the calls.
 #include "udp_transport.h"
 
 #include <windows.h>
 
+#include <cstdio>
+
 #include "network_log.h"
+#include "serial_transport.h"
 #include "network_status.h"
 #include "output_engine.h"
 #include "settings_location.h"
@@ -21,6 +24,8 @@ using selvane::srw_lock_guard;
 namespace {
 
 constexpr const selvane::vendor::Library& kLibrary = selvane::vendor::kVendorLibraries[SELVANE_VENDOR_LIBRARY];
+
+uint64_t Hundreds(const FILETIME& time) { return (uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime; }
 
 // UTF-8 into a fixed buffer, cut if too long, always terminated.
 template <size_t N>
@@ -44,11 +49,13 @@ class Platform final : public EnginePlatform, public SettingsFile {
     // receivers that remember our last number do not take us for old packets.
     FILETIME now;
     GetSystemTimeAsFileTime(&now);
-    sequenceStart = static_cast<uint8_t>(((uint64_t{now.dwHighDateTime} << 32) | now.dwLowDateTime) / 450000);
+    sequenceStart = static_cast<uint8_t>(Hundreds(now) / 450000);
   }
   SettingsFile& Settings() override { return *this; }
   const char* SettingsPath() override { return pathUtf8; }
-  Transport& TransportFor(Protocol) override { return udp; }
+  Transport& TransportFor(Protocol protocol) override {
+    return protocol == Protocol::UsbPro ? static_cast<Transport&>(serial) : udp;
+  }
   void Report(const char* line) override {
     wchar_t wide[640];
     Widen(wide, line);
@@ -68,6 +75,15 @@ class Platform final : public EnginePlatform, public SettingsFile {
     if (!folder[0] || !SettingsPathInForce(folder, path, beside)) path[0] = 0;
     if (!WideCharToMultiByte(CP_UTF8, 0, path, -1, pathUtf8, sizeof pathUtf8, nullptr, nullptr)) pathUtf8[0] = 0;
   }
+  // Once after each opening of a USB Pro interface that tells its serial number.
+  void ReportSerialNumber() {
+    if (const uint32_t number = serial.NewSerialNumber()) {
+      char line[160];
+      std::snprintf(line, sizeof line, "Selvane Netzwerk-Ausgabe (%ls): USB-Pro-Interface an COM%u, Seriennummer %08lu.\n",
+                    kLibrary.file, serial.Port().PortNumber(), static_cast<unsigned long>(number));
+      Report(line);
+    }
+  }
 
   bool Stamp(SettingsStamp& stamp) override {
     Locate();
@@ -76,17 +92,25 @@ class Platform final : public EnginePlatform, public SettingsFile {
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
       return false;
     stamp.size = (uint64_t{data.nFileSizeHigh} << 32) | data.nFileSizeLow;
-    stamp.written = (uint64_t{data.ftLastWriteTime.dwHighDateTime} << 32) | data.ftLastWriteTime.dwLowDateTime;
+    stamp.written = Hundreds(data.ftLastWriteTime);
+    FILETIME now;
+    GetSystemTimeAsFileTime(&now);
+    stamp.ageMs = Hundreds(now) > stamp.written ? (Hundreds(now) - stamp.written) / 10000 : 0;
     return true;
   }
-  bool Read(char* text, size_t capacity, size_t& size) override {
-    const HANDLE opened = CreateFileW(path, GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ReadOutcome Read(char* text, size_t capacity, size_t& size, bool evenInUse) override {
+    // Without FILE_SHARE_WRITE, a writer that still holds the file open makes this fail.
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_DELETE | (evenInUse ? FILE_SHARE_WRITE : 0);
+    const HANDLE opened = CreateFileW(path, GENERIC_READ, share, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     selvane::unique_handle file(opened == INVALID_HANDLE_VALUE ? nullptr : opened);
     DWORD read = 0;
-    if (!file || !ReadFile(file.get(), text, static_cast<DWORD>(capacity), &read, nullptr)) return false;
+    if (!file || !ReadFile(file.get(), text, static_cast<DWORD>(capacity), &read, nullptr)) {
+      const DWORD error = GetLastError();
+      return error == ERROR_SHARING_VIOLATION || error == ERROR_LOCK_VIOLATION ? ReadOutcome::InUse
+                                                                               : ReadOutcome::Unreadable;
+    }
     size = read;
-    return true;
+    return ReadOutcome::Read;
   }
 
   HMODULE module = nullptr;
@@ -94,6 +118,7 @@ class Platform final : public EnginePlatform, public SettingsFile {
   wchar_t path[kSettingsPathChars] = L"";
   char pathUtf8[3 * kSettingsPathChars] = "";
   UdpTransport udp;
+  SerialTransport serial;
 };
 
 SRWLOCK g_lock = SRWLOCK_INIT;
@@ -107,12 +132,16 @@ extern "C" {
 // Both entries are built into each library; its .def file exports its own.
 selvane::vendor::Result __stdcall SetLevel(const uint8_t* levels, int32_t count) {
   srw_lock_guard guard(g_lock);
-  return g_engine.SetLevel(levels, count, GetTickCount64());
+  const selvane::vendor::Result result = g_engine.SetLevel(levels, count, GetTickCount64());
+  g_platform.ReportSerialNumber();
+  return result;
 }
 
 selvane::vendor::Result __stdcall OutDMX(uint8_t index, uint8_t level) {
   srw_lock_guard guard(g_lock);
-  return g_engine.OutDmx(GetCurrentThreadId(), index, level, GetTickCount64());
+  const selvane::vendor::Result result = g_engine.OutDmx(GetCurrentThreadId(), index, level, GetTickCount64());
+  g_platform.ReportSerialNumber();
+  return result;
 }
 
 int32_t __stdcall SelvaneNetworkStatus(SelvaneNetworkStatusInfo* status) {
@@ -126,7 +155,12 @@ int32_t __stdcall SelvaneNetworkStatus(SelvaneNetworkStatusInfo* status) {
   lstrcpynW(status->interfaceName, kLibrary.displayName, 16);
   lstrcpynW(status->configFile, g_platform.path, MAX_PATH);
   Widen(status->problem, s.problem);
-  if (s.configured) {
+  if (s.configured && s.config.protocol == Protocol::UsbPro) {
+    status->protocol = static_cast<int32_t>(s.config.protocol);
+    status->port = static_cast<uint16_t>(s.config.port.number);
+    if (const uint32_t number = g_platform.serial.Port().SerialNumber())
+      _snwprintf(status->sourceName, 64, L"%08lu", static_cast<unsigned long>(number));
+  } else if (s.configured) {
     const Destination to = DestinationOf(s.config);
     const bool sacn = s.config.protocol == Protocol::Sacn;
     status->protocol = static_cast<int32_t>(s.config.protocol);
@@ -154,7 +188,11 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
       g_engine.Unloading();
       ReleaseSRWLockExclusive(&g_lock);
     }
-    if (reserved == nullptr) g_platform.udp.Close();  // unloaded while the process goes on: give the socket back
+    if (reserved == nullptr) {
+      // Unloaded while the process goes on: give the socket and the COM port back.
+      g_platform.udp.Close();
+      g_platform.serial.Close();
+    }
   }
   return TRUE;
 }

@@ -22,7 +22,13 @@ struct OutgoingPacket {
 // one the universe's multicast group; the protocol's port.
 Destination DestinationOf(const NetworkConfig& config);
 
+// The whole packet of the next frame for `config`.
 void BuildOutgoingPacket(const NetworkConfig& config, const Cid& cid, SequenceCounters& sequences,
                          const uint8_t* levels, size_t count, OutgoingPacket& packet);
+
+// The next frame in a packet built for the same configuration and CID: only
+// its sequence number and its slots change.
+void RefreshOutgoingPacket(const NetworkConfig& config, SequenceCounters& sequences, const uint8_t* levels,
+                           size_t count, OutgoingPacket& packet);
 
 }  // namespace selvane::net

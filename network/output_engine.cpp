@@ -52,7 +52,7 @@ void OutputEngine::LogEvent(const char* format, const char* what) {
 void OutputEngine::Unloading() {
   if (!started_) return;
   char counts[96];
-  std::snprintf(counts, sizeof counts, "%u Bilder gesendet, %u Sendefehler", framesSent_, sendErrors_);
+  std::snprintf(counts, sizeof counts, "Bilder gesendet: %u, Sendefehler: %u", framesSent_, sendErrors_);
   LogEvent("entladen: %s.", counts);
 }
 
@@ -62,23 +62,29 @@ void OutputEngine::ReportNew(const char* text) {
   Report(text);
 }
 
-bool OutputEngine::Ready(uint64_t nowMs) {
+OutputEngine::Readiness OutputEngine::Ready(uint64_t nowMs) {
   if (!started_) {
     started_ = true;
     uint8_t sequenceStart = 0;
     platform_.Start(cid_, sequenceStart);
     sequences_ = SequenceCounters(sequenceStart);
   }
-  if (!watch_.Refresh(nowMs, platform_.Settings(), reading_)) return usable_;
+  if (!watch_.Due(nowMs) || !watch_.Refresh(nowMs, platform_.Settings(), reading_)) {
+    if (usable_) return Readiness::Send;
+    // The first file still being written is no fault: nothing goes out meanwhile.
+    return watch_.Settling() && !read_ ? Readiness::Wait : Readiness::Paused;
+  }
+  read_ = true;
   const bool wasUsable = usable_;
   usable_ = false;
+  packetBuilt_ = false;
   char text[512];
   if (!reading_.Ok()) {
     char reason[256];
     DescribeConfigProblem(reading_, reason, sizeof reason);
     std::snprintf(text, sizeof text, "%s: %s. %s", platform_.SettingsPath(), reason, kPaused);
     Report(text);
-    return false;
+    return Readiness::Paused;
   }
   Transport& transport = platform_.TransportFor(reading_.config.protocol);
   if (transport_ && transport_ != &transport) transport_->Close();
@@ -87,7 +93,7 @@ bool OutputEngine::Ready(uint64_t nowMs) {
     std::snprintf(text, sizeof text, "kein %s (%s %d). %s", transport.Name(), transport.ErrorName(), error, kPaused);
     Report(text);
     watch_.RereadAtNextLook();  // and try to open it again then
-    return false;
+    return Readiness::Paused;
   }
   Report("");
   usable_ = true;
@@ -98,11 +104,16 @@ bool OutputEngine::Ready(uint64_t nowMs) {
                         : wasUsable ? "Einstellungen \xC3\xBC" "bernommen: %s" : "Ausgabe l\xC3\xA4uft wieder: %s",
            text);
   everUsable_ = true;
-  return true;
+  return Readiness::Send;
 }
 
 void OutputEngine::SendFrame(const uint8_t* levels, size_t count) {
-  BuildOutgoingPacket(reading_.config, cid_, sequences_, levels, count, packet_);
+  if (packetBuilt_) {
+    RefreshOutgoingPacket(reading_.config, sequences_, levels, count, packet_);
+  } else {
+    BuildOutgoingPacket(reading_.config, cid_, sequences_, levels, count, packet_);
+    packetBuilt_ = true;
+  }
   const SendOutcome outcome = transport_->Send(packet_.bytes, packet_.size, packet_.to);
   if (outcome == SendOutcome::Busy) return;
   if (outcome == SendOutcome::Sent) {
@@ -121,10 +132,8 @@ void OutputEngine::SendFrame(const uint8_t* levels, size_t count) {
   const int error = transport_->LastError();
   // Once per outage: the output comes back by itself when the network does.
   if (!lastSendFailed_ || error != lastSendError_) {
-    const uint32_t a = packet_.to.address;
     char text[200];
-    std::snprintf(text, sizeof text, "Senden an %u.%u.%u.%u:%u gescheitert (%s %d); die Ausgabe l\xC3\xA4uft weiter.",
-                  a >> 24, (a >> 16) & 255, (a >> 8) & 255, a & 255, packet_.to.port, transport_->ErrorName(), error);
+    transport_->DescribeFailure(packet_.to, text, sizeof text);
     ReportNew(text);
   }
   lastSendFailed_ = true;
@@ -132,15 +141,32 @@ void OutputEngine::SendFrame(const uint8_t* levels, size_t count) {
 }
 
 vendor::Result OutputEngine::SetLevel(const uint8_t* levels, int32_t count, uint64_t nowMs) {
-  const bool ok = Ready(nowMs) && (levels || count <= 0);
-  if (ok) SendFrame(levels, count < 0 ? 0 : static_cast<size_t>(count));
-  return ok ? 1 : 0;
+  // A frame of zeros for a call it cannot use would be a blackout reported as success.
+  if (!levels || count < 1 || count > static_cast<int32_t>(kDmxSlots)) {
+    char text[200];
+    std::snprintf(text, sizeof text,
+                  "SetLevel was called with %s and the count %ld: it sends 1 to 512 levels. Nothing was sent; "
+                  "output is paused until the next Enable.",
+                  levels ? "levels" : "no address (NULL)", static_cast<long>(count));
+    Report(text);
+    badCall_ = true;
+    return 0;
+  }
+  if (badCall_) {
+    badCall_ = false;
+    Report("");
+  }
+  const Readiness readiness = Ready(nowMs);
+  if (readiness == Readiness::Send) SendFrame(levels, static_cast<size_t>(count));
+  return readiness == Readiness::Paused ? 0 : 1;
 }
 
 vendor::Result OutputEngine::OutDmx(uint32_t threadId, uint8_t index, uint8_t level, uint64_t nowMs) {
-  if (!Ready(nowMs)) return 0;
+  const Readiness readiness = Ready(nowMs);
+  if (readiness == Readiness::Paused) return 0;
   uint8_t frame[ChannelGatherer::kMaxChannels];
-  if (gatherer_.Put(threadId, index, level, frame)) SendFrame(frame, static_cast<size_t>(gatherer_.Channels()));
+  if (gatherer_.Put(threadId, index, level, frame) && readiness == Readiness::Send)
+    SendFrame(frame, static_cast<size_t>(gatherer_.Channels()));
   return 1;
 }
 

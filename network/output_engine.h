@@ -12,7 +12,8 @@
 // packet in BuildOutgoingPacket and its destination in DestinationOf; the
 // platform's TransportFor says what carries it. Adding a transport (a serial
 // port, say): implement Transport (Open from the configuration, Send, Close,
-// LastError; Busy when the last frame is still going out) and return it from
+// LastError; Busy when the last frame is still going out; DescribeFailure
+// where the default report of a failed send does not fit) and return it from
 // TransportFor. The engine itself does not change for either.
 #include <cstddef>
 #include <cstdint>
@@ -73,7 +74,8 @@ class OutputEngine {
   void Unloading();
 
  private:
-  bool Ready(uint64_t nowMs);
+  enum class Readiness { Send, Wait, Paused };
+  Readiness Ready(uint64_t nowMs);
   void SendFrame(const uint8_t* levels, size_t count);
   void Report(const char* text);
   void ReportNew(const char* text);
@@ -83,6 +85,8 @@ class OutputEngine {
   EnginePlatform& platform_;
   bool started_ = false;
   SettingsWatch watch_;
+  bool read_ = false;     // the file has been read at least once
+  bool badCall_ = false;  // the problem reported is a call's arguments
   ConfigResult reading_;  // the file as last read
   Transport* transport_ = nullptr;  // open, for the reading in use
   bool usable_ = false;
@@ -90,6 +94,7 @@ class OutputEngine {
   SequenceCounters sequences_;
   ChannelGatherer gatherer_;
   OutgoingPacket packet_;
+  bool packetBuilt_ = false;  // packet_ holds the header of the reading in use
   uint32_t framesSent_ = 0;
   uint32_t sendErrors_ = 0;
   int lastSendError_ = 0;

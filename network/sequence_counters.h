@@ -8,7 +8,8 @@
 
 namespace selvane::net {
 
-enum class Protocol : uint8_t { Sacn = 1, ArtNet = 2 };
+// UsbPro: a "DMX USB Pro" interface on a COM port, which counts nothing.
+enum class Protocol : uint8_t { Sacn = 1, ArtNet = 2, UsbPro = 3 };
 
 class SequenceCounters {
  public:

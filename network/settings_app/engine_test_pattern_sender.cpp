@@ -43,14 +43,16 @@ class TestPlatform final : public net::EnginePlatform, public net::SettingsFile 
   void Report(const char* line) override { lastReport_ = line; }
   void Log(const char*) override {}  // the window logs the test's outcome as one line
 
+  // Written long ago and never again: used at once.
   bool Stamp(net::SettingsStamp& stamp) override {
     stamp.size = settings_.size();
+    stamp.ageMs = ~uint64_t{0} / 2;
     return true;
   }
-  bool Read(char* text, size_t capacity, size_t& size) override {
+  net::ReadOutcome Read(char* text, size_t capacity, size_t& size, bool) override {
     size = settings_.size() < capacity ? settings_.size() : capacity;
     std::memcpy(text, settings_.data(), size);
-    return true;
+    return net::ReadOutcome::Read;
   }
 
   void Close() { udp_.Close(); }

@@ -53,6 +53,21 @@ std::string Settings(int universe) {
 // The library looks at the file at most once a second.
 void NextLook() { Sleep(1100); }
 
+// A changed file is used once it has settled: calls, as a host's ticks
+// would, until the library answers `answer`; false after five seconds.
+bool CallsUntil(const Library& library, int answer) {
+  for (int waited = 0; waited < 5000; waited += 45, Sleep(45))
+    if (library.SetLevel() == answer) return true;
+  return false;
+}
+
+// The first file, too, is used once it has settled: until a frame has gone out.
+bool CallsUntilSent(const Library& library) {
+  for (int waited = 0; waited < 5000; waited += 45, Sleep(45))
+    if (library.SetLevel() == 1 && library.Status().framesSent > 0) return true;
+  return false;
+}
+
 TEST(LibrarySettings, BesideTheLibraryFirstThenTheUsersOwnAndNeitherIsReportedOnce) {
   Sandbox sandbox(L"library-order");
   Library library(sandbox);
@@ -90,13 +105,13 @@ TEST(LibrarySettings, TheLogHasALineForStartProblemRecoveryAndUnload) {
   Sandbox::Write(sandbox.UserIni(), Settings(5));
   Library library(sandbox);
   ASSERT_TRUE(library.Loaded());
+  ASSERT_TRUE(CallsUntilSent(library));
   for (int i = 0; i < 10; ++i) ASSERT_EQ(1, library.SetLevel());
   Sandbox::Write(sandbox.UserIni(), "[Output]\r\nUniverse = 0\r\n");
-  NextLook();
-  EXPECT_EQ(0, library.SetLevel());
+  ASSERT_TRUE(CallsUntil(library, 0));
   Sandbox::Write(sandbox.UserIni(), Settings(6));
-  NextLook();
-  ASSERT_EQ(1, library.SetLevel());
+  ASSERT_TRUE(CallsUntil(library, 1));
+  const uint32_t frames = library.Status().framesSent;
   library.Unload();
 
   const std::string log = Sandbox::Read(sandbox.Log());
@@ -104,7 +119,8 @@ TEST(LibrarySettings, TheLogHasALineForStartProblemRecoveryAndUnload) {
   const size_t started = log.find("  DMX510.dll: Ausgabe gestartet: sACN an 127.0.0.78:5568, Universum 5");
   const size_t problem = log.find("  Selvane Netzwerk-Ausgabe (DMX510.dll): ");
   const size_t again = log.find("  DMX510.dll: Ausgabe l\xC3\xA4uft wieder: sACN an 127.0.0.78:5568, Universum 6");
-  const size_t unloaded = log.find("  DMX510.dll: entladen: 11 Bilder gesendet, 0 Sendefehler.");
+  const size_t unloaded =
+      log.find("  DMX510.dll: entladen: Bilder gesendet: " + std::to_string(frames) + ", Sendefehler: 0.");
   ASSERT_NE(std::string::npos, started) << log;
   EXPECT_NE(std::string::npos, log.find(path, started)) << "the settings file used";
   ASSERT_NE(std::string::npos, problem) << log;

@@ -61,7 +61,9 @@ TestPatternResult RunTest(const std::string& config, Receiver& receiver,
   HWND notify = CreateWindowExW(0, L"STATIC", L"", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
   auto sender = MakeEngineTestPatternSender();
   EXPECT_TRUE(sender->Start(config, notify, kDone));
-  if (sendsForSeconds) EXPECT_FALSE(sender->Start(config, notify, kDone)) << "one test at a time";
+  if (sendsForSeconds) {
+    EXPECT_FALSE(sender->Start(config, notify, kDone)) << "one test at a time";
+  }
   bool done = false;
   const ULONGLONG start = GetTickCount64();
   while (!done && GetTickCount64() - start < 60000) {

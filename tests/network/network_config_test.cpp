@@ -99,6 +99,10 @@ TEST(NetworkConfig, UnusableConfigurationsNameTheKeyAndLine) {
       {"[Output]\nDestination = 192.168.1.2.3\n", ConfigProblem::BadDestination, "Destination", 2},
       {"[Output]\nDestination = node.local\n", ConfigProblem::BadDestination, "Destination", 2},
       {"[Output]\nDestination = 0.0.0.0\n", ConfigProblem::BadDestination, "Destination", 2},
+      // Windows' own parser reads a leading zero as octal: 010 is 8 there, not 10.
+      {"[Output]\nDestination = 010.0.0.1\n", ConfigProblem::BadDestination, "Destination", 2},
+      {"[Output]\nDestination = 10.0.0.01\n", ConfigProblem::BadDestination, "Destination", 2},
+      {"[Output]\nDestination = 192.168.00.1\n", ConfigProblem::BadDestination, "Destination", 2},
       {"[Output]\nProtocol = Art-Net\n", ConfigProblem::ArtNetWithoutDestination, "Destination", 0},
       {"[Output]\nProtocol = Art-Net\nDestination =\n", ConfigProblem::ArtNetWithoutDestination, "Destination", 3},
       {"[Output]\nUniverse 5\n", ConfigProblem::NotKeyValue, "", 2},
@@ -124,6 +128,12 @@ TEST(NetworkConfig, ProblemsReadAsASentenceWithLineAndKey) {
   EXPECT_EQ("Destination: Art-Net braucht ein Ziel: die Adresse des Knotens oder eine Broadcast-Adresse wie "
             "2.255.255.255",
             Describe(Parse("[Output]\nProtocol = art-net\n")));
+  // Notepad's "Unicode": UTF-16, with or without a byte-order mark.
+  const std::string utf16le("\xFF\xFE[\0O\0u\0t\0p\0u\0t\0]\0\n\0", 20);
+  const std::string utf16be("\xFE\xFF\0[\0O\0u\0t\0p\0u\0t\0]\0\n", 20);
+  const std::string noMark("[\0O\0u\0t\0p\0u\0t\0]\0\n\0", 18);
+  for (const std::string& text : {utf16le, utf16be, noMark})
+    EXPECT_EQ("die Datei ist kein UTF-8: als UTF-8 speichern", Describe(Parse(text)));
   char small[8];
   DescribeConfigProblem(Parse("[Output]\nUniverse = 0\n"), small, sizeof small);
   EXPECT_EQ(7u, std::strlen(small));  // cut, but terminated

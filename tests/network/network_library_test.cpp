@@ -1,6 +1,7 @@
 // The network libraries under Wine, with an in-process UDP receiver on a
 // loopback address: whole packets from several threads, the sequence, the
 // CID across loads, and the configuration file's changes and problems.
+// run_library_test.sh runs it in a private network namespace.
 #include <winsock2.h>
 #include <windows.h>
 #include <sddl.h>
@@ -44,6 +45,7 @@ class LibraryFolder {
     DWORD written = 0;
     WriteFile(f, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
     CloseHandle(f);
+    Sleep(300);  // past the settling time: a file written just now is not used yet
   }
   HMODULE Load() { return module_ = LoadLibraryW(Path().c_str()); }
   void Unload() {

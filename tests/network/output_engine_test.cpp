@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
+#include "counting_new.h"
 #include "output_engine.h"
 
 namespace selvane::net {
@@ -14,6 +16,7 @@ namespace {
 
 const vendor::Library& kDmx510 = vendor::kVendorLibraries[2];
 const vendor::Library& kDmx60 = vendor::kVendorLibraries[0];
+const vendor::Library& kDmx120 = vendor::kVendorLibraries[1];
 
 struct Sent {
   std::vector<uint8_t> bytes;
@@ -31,7 +34,8 @@ class FakeTransport final : public Transport {
       lastError = sendError;
       return SendOutcome::Failed;
     }
-    sent.push_back({std::vector<uint8_t>(bytes, bytes + size), to});
+    ++sends;
+    if (record) sent.push_back({std::vector<uint8_t>(bytes, bytes + size), to});
     return SendOutcome::Sent;
   }
   void Close() override { ++closes; }
@@ -39,7 +43,8 @@ class FakeTransport final : public Transport {
   const char* Name() const override { return "fake socket"; }
   const char* ErrorName() const override { return "fake error"; }
 
-  int openError = 0, sendError = 0, lastError = 0, opens = 0, closes = 0;
+  int openError = 0, sendError = 0, lastError = 0, opens = 0, closes = 0, sends = 0;
+  bool record = true;
   std::vector<Sent> sent;
 };
 
@@ -56,25 +61,29 @@ class FakePlatform final : public EnginePlatform, public SettingsFile {
   void Report(const char* line) override { reports.push_back(line); }
   void Log(const char* line) override { events.push_back(line); }
   bool Stamp(SettingsStamp& stamp) override {
-    stamp = {text.size(), written};
+    stamp = {text.size(), written, ageMs};
     return present;
   }
-  bool Read(char* out, size_t capacity, size_t& size) override {
+  ReadOutcome Read(char* out, size_t capacity, size_t& size, bool evenInUse) override {
     ++reads;
-    if (!readable) return false;
+    if (inUse && !evenInUse) return ReadOutcome::InUse;
+    if (!readable) return ReadOutcome::Unreadable;
     size = text.size() < capacity ? text.size() : capacity;
     std::memcpy(out, text.data(), size);
-    return true;
+    return ReadOutcome::Read;
   }
+  // A writer saves the file anew: it was written just now.
   void Write(const std::string& t) {
     text = t;
     ++written;
+    ageMs = 0;
   }
 
   FakeTransport transport;
   std::string text = "[Output]\nProtocol = sACN\nDestination = 10.0.0.9\nUniverse = 7\n";
   uint64_t written = 1;
-  bool present = true, readable = true;
+  uint64_t ageMs = 60000;  // an old file unless a test writes it
+  bool present = true, readable = true, inUse = false;
   int starts = 0, reads = 0;
   std::vector<std::string> reports;
   std::vector<std::string> events;  // the support log's lines
@@ -113,10 +122,11 @@ TEST(OutputEngine, OutDmxSendsEachThreadsFrameAtItsLastIndex) {
   FakePlatform platform;
   OutputEngine engine(kDmx60, platform);
   for (int i = 0; i < 63; ++i) ASSERT_EQ(1, engine.OutDmx(7, static_cast<uint8_t>(i), 0x11, 0));
-  ASSERT_EQ(1, engine.OutDmx(8, 63, 0x22, 0));  // another thread's last index: its own frame
-  ASSERT_EQ(1u, platform.transport.sent.size());
-  EXPECT_EQ(0, platform.transport.sent[0].bytes[126]);
-  EXPECT_EQ(0x22, platform.transport.sent[0].bytes[126 + 63]);
+  for (int i = 0; i < 64; ++i) ASSERT_EQ(1, engine.OutDmx(8, static_cast<uint8_t>(i), 0x22, 0));
+  ASSERT_EQ(1u, platform.transport.sent.size()) << "another thread's frame is its own";
+  for (int i = 0; i < 64; ++i) ASSERT_EQ(0x22, platform.transport.sent[0].bytes[126 + i]) << i;
+  ASSERT_EQ(1, engine.OutDmx(9, 63, 0x33, 0));
+  EXPECT_EQ(1u, platform.transport.sent.size()) << "half a frame went out";
   ASSERT_EQ(1, engine.OutDmx(7, 63, 0x11, 0));
   ASSERT_EQ(2u, platform.transport.sent.size());
   for (int i = 0; i < 64; ++i) ASSERT_EQ(0x11, platform.transport.sent[1].bytes[126 + i]) << i;
@@ -177,6 +187,7 @@ TEST(OutputEngine, AChangedFileTakesEffectAtTheNextLookAndAnUnchangedOneIsNotRea
   OutputEngine engine(kDmx510, platform);
   ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 0));
   platform.Write("[Output]\nProtocol = Art-Net\nDestination = 2.0.0.10\nUniverse = 291\n");
+  platform.ageMs = 5000;  // written long before the next look
   ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 999));
   EXPECT_EQ(5568, platform.transport.sent.back().to.port) << "the file was looked at within a second";
   ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 1000));
@@ -228,22 +239,112 @@ TEST(OutputEngine, TheLogGetsALineForStartProblemRecoveryAndUnloadButNoneForAFra
   EXPECT_EQ("DMX510.dll: Senden an 10.0.0.9:5568 geht wieder.", platform.events[1]);
 
   platform.Write("[Output]\nUniverse = 0\n");
+  platform.ageMs = 60000;  // settled
   EXPECT_EQ(0, engine.SetLevel(g_levels, 509, 3000));
   EXPECT_EQ(2u, platform.events.size()) << "a problem is a report, logged by the platform";
   platform.Write("[Output]\nProtocol = Art-Net\nDestination = 2.0.0.10\nUniverse = 3\n");
+  platform.ageMs = 60000;  // settled
   ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 4000));
   ASSERT_EQ(3u, platform.events.size());
   EXPECT_EQ("DMX510.dll: Ausgabe l\xC3\xA4uft wieder: Art-Net an 2.0.0.10:6454, Universum 3 (Einstellungen: "
             "C:\\Show\\Selvane.network.ini)",
             platform.events[2]);
   platform.Write("[Output]\nProtocol = Art-Net\nDestination = 2.0.0.10\nUniverse = 4\n");
+  platform.ageMs = 60000;  // settled
   ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 5000));
   ASSERT_EQ(4u, platform.events.size());
   EXPECT_EQ(0u, platform.events[3].find("DMX510.dll: Einstellungen \xC3\xBC" "bernommen: Art-Net an 2.0.0.10:6454, Universum 4"));
 
   engine.Unloading();
   ASSERT_EQ(5u, platform.events.size());
-  EXPECT_EQ("DMX510.dll: entladen: 23 Bilder gesendet, 2 Sendefehler.", platform.events[4]);
+  EXPECT_EQ("DMX510.dll: entladen: Bilder gesendet: 23, Sendefehler: 2.", platform.events[4]);
+}
+
+// A file saved in two parts 30 ms apart, the first part valid on its own: no
+// frame ever goes out with the first part's settings.
+TEST(OutputEngine, AFileIsUsedOnlyOnceItHasNotChangedForTheSettlingTime) {
+  FakePlatform platform;
+  platform.Write("[Output]\nProtocol = sACN\nDestination = 10.0.0.9\n");  // universe 1 by default
+  OutputEngine engine(kDmx510, platform);
+  uint64_t now = 0;
+  for (; now < 30; now += 10) EXPECT_EQ(1, engine.SetLevel(g_levels, 509, now)) << "a file being written is no fault";
+  platform.Write("[Output]\nProtocol = sACN\nDestination = 10.0.0.9\nUniverse = 7\n");
+  for (; now < 2000; now += 10) {
+    platform.ageMs = now >= 30 ? now - 30 : 0;
+    ASSERT_EQ(1, engine.SetLevel(g_levels, 509, now)) << now;
+  }
+  ASSERT_FALSE(platform.transport.sent.empty());
+  for (const Sent& p : platform.transport.sent) ASSERT_EQ(7, p.bytes[114]) << "a frame with the first part's universe";
+  EXPECT_LT(platform.transport.sent.size(), (2000u - 30u) / 10u) << "used before it had settled";
+  EXPECT_GT(platform.transport.sent.size(), (2000u - 30u - 600u) / 10u) << "used long after it had settled";
+  EXPECT_TRUE(platform.reports.empty());
+}
+
+TEST(OutputEngine, AChangeWhileRunningKeepsTheOldSettingsUntilTheNewFileHasSettled) {
+  FakePlatform platform;
+  OutputEngine engine(kDmx510, platform);
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 0));  // an old file: used at once
+  ASSERT_EQ(1u, platform.transport.sent.size());
+  platform.Write("[Output]\nProtocol = sACN\nDestination = 10.0.0.9\nUniverse = 8\n");
+  platform.inUse = true;  // and its writer still holds it open
+  for (uint64_t now = 1000; now < 3000; now += 10) ASSERT_EQ(1, engine.SetLevel(g_levels, 509, now));
+  for (const Sent& p : platform.transport.sent) ASSERT_EQ(7, p.bytes[114]) << "the new file was used while in use";
+  EXPECT_TRUE(platform.reports.empty()) << "a file in use is no fault";
+  platform.inUse = false;
+  platform.ageMs = 2000;
+  for (uint64_t now = 3000; now < 3300; now += 10) ASSERT_EQ(1, engine.SetLevel(g_levels, 509, now));
+  EXPECT_EQ(8, platform.transport.sent.back().bytes[114]) << "the settled file was not read within 300 ms";
+}
+
+// As many host threads as a host runs, each its own frame, with nothing
+// allocated on the way.
+TEST(OutputEngine, SixtyFourThreadsGetTheirFramesOutWithoutAnAllocation) {
+  FakePlatform platform;
+  OutputEngine engine(kDmx120, platform);
+  ASSERT_EQ(1, engine.OutDmx(1, 0, 0, 0));  // the file read and the transport opened
+  platform.transport.record = false;
+  ResetAllocationCount();
+  CountAllocations(true);
+  for (int tick = 0; tick < 3; ++tick)
+    for (int i = 0; i < 120; ++i)
+      for (uint32_t t = 1; t <= 64; ++t) engine.OutDmx(t, static_cast<uint8_t>(i), static_cast<uint8_t>(t), 10);
+  CountAllocations(false);
+  EXPECT_EQ(0, AllocationCount());
+  EXPECT_EQ(3 * 64, platform.transport.sends);
+}
+
+// An editor that keeps the file open for writing but writes no more: its
+// file is used once it has stayed the same a while, not never.
+TEST(OutputEngine, AFileHeldOpenButUnchangedForTwoSecondsIsUsed) {
+  FakePlatform platform;
+  platform.inUse = true;
+  OutputEngine engine(kDmx510, platform);
+  for (uint64_t now = 0; now < 1900; now += 10) ASSERT_EQ(1, engine.SetLevel(g_levels, 509, now));
+  EXPECT_TRUE(platform.transport.sent.empty()) << "used while its writer may still be at it";
+  for (uint64_t now = 1900; now < 2600; now += 10) ASSERT_EQ(1, engine.SetLevel(g_levels, 509, now));
+  EXPECT_FALSE(platform.transport.sent.empty()) << "a file held open is never used";
+}
+
+// A count SetLevel cannot use, or no address: nothing sent, 0, one report.
+TEST(OutputEngine, SetLevelWithACountOutside1To512OrNoAddressAnswers0AndSendsNothing) {
+  FakePlatform platform;
+  OutputEngine engine(kDmx510, platform);
+  const struct {
+    const uint8_t* levels;
+    int32_t count;
+  } bad[] = {{g_levels, 0}, {g_levels, -1}, {g_levels, static_cast<int32_t>(0xFFFF0005u)}, {g_levels, 513},
+             {nullptr, 510}, {nullptr, 0}};
+  for (const auto& c : bad) {
+    for (int tick = 0; tick < 3; ++tick)
+      EXPECT_EQ(0, engine.SetLevel(c.levels, c.count, 0)) << c.count << (c.levels ? "" : " at NULL");
+  }
+  EXPECT_TRUE(platform.transport.sent.empty()) << "a frame went out for an unusable call";
+  EXPECT_EQ(std::size(bad), platform.reports.size()) << "each kind of call reported once";
+  ASSERT_FALSE(platform.reports.empty());
+  EXPECT_NE(std::string::npos, platform.reports[0].find("SetLevel")) << platform.reports[0];
+  EXPECT_EQ(1, engine.SetLevel(g_levels, 512, 0));
+  EXPECT_EQ(1, engine.SetLevel(g_levels, 1, 0));
+  EXPECT_EQ(2u, platform.transport.sent.size());
 }
 
 }  // namespace

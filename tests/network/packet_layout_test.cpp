@@ -143,6 +143,25 @@ TEST(OutgoingPacket, SacnGoesToTheGroupUnlessADestinationIsGiven) {
   EXPECT_EQ(251, p.bytes[111]);
 }
 
+// A frame refreshed in place is the frame built whole, byte for byte.
+TEST(OutgoingPacket, ARefreshedFrameEqualsTheFrameBuiltWhole) {
+  uint8_t first[600], second[600];
+  for (int i = 0; i < 600; ++i) first[i] = static_cast<uint8_t>(i * 3 + 1), second[i] = static_cast<uint8_t>(i ^ 0x5a);
+  for (const NetworkConfig& config :
+       {Config(Protocol::Sacn, 7, 0x7f000001), Config(Protocol::ArtNet, 291, 0x02ffffff), Config(Protocol::UsbPro, 0, 0)}) {
+    for (size_t count : {size_t{509}, size_t{64}, size_t{0}, size_t{600}}) {
+      SequenceCounters refreshed(9), whole(9);
+      OutgoingPacket a, b;
+      BuildOutgoingPacket(config, kCid, refreshed, first, 512, a);
+      RefreshOutgoingPacket(config, refreshed, second, count, a);
+      BuildOutgoingPacket(config, kCid, whole, first, 512, b);
+      BuildOutgoingPacket(config, kCid, whole, second, count, b);
+      ASSERT_EQ(b.size, a.size);
+      EXPECT_EQ(0, std::memcmp(a.bytes, b.bytes, b.size)) << "count " << count;
+    }
+  }
+}
+
 TEST(OutgoingPacket, ArtNetGoesToItsDestinationWithItsOwnSequence) {
   SequenceCounters sequences(250);
   uint8_t levels[64];

@@ -5,6 +5,7 @@
 # wineserver (a Wine session takes long to start), each on its own universe.
 # Usage: run_network_e2e.sh <build dir> <scenario>...
 #   scenarios: sacn-dmx510 artnet-dmx120 sacn-dmx60 no-destination
+#   faults (network_faults.exe drives a library directly): settling threads counts utf16 zeros
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
@@ -115,4 +116,80 @@ run_scenario() {
   echo "PASS ($scenario)"
 }
 
-for s in "$@"; do run_scenario "$s"; done
+# Frames olad logged for the universe in a show file, and those among them
+# that are not one level on channels 1..$3 and zero beyond ("whole").
+show_frames() {
+  awk -v u="$2" -v n="$3" '
+    NF == 2 && $1 == u {
+      frames++
+      k = split($2, v, ",")
+      bad = (v[1] == 0)
+      for (i = 2; i <= n; i++) if (v[i] != v[1]) bad = 1
+      for (i = n + 1; i <= k; i++) if (v[i] != 0) bad = 1
+      if (bad) torn++
+    }
+    END { print frames + 0, torn + 0 }' "$1"
+}
+
+run_fault() {
+  scenario=$1
+  echo "== $scenario"
+  local lib universe ini=
+  case "$scenario" in
+    settling) lib=DMX510 universe=1 ;;  # the program writes the file itself
+    threads) lib=DMX60 universe=2 ini=$'[Output]\nProtocol = sACN\nDestination = 127.0.0.1\nUniverse = 2\n' ;;
+    counts) lib=DMX510 universe=1 ini=$'[Output]\nProtocol = sACN\nDestination = 127.0.0.1\nUniverse = 1\n' ;;
+    utf16) lib=DMX120 universe=3 ;;
+    zeros) lib=DMX120 universe=3 ini=$'[Output]\nProtocol = Art-Net\nDestination = 127.0.0.01\nUniverse = 3\n' ;;
+    *) fail "unknown scenario" ;;
+  esac
+  rm -f "$app"/DMX*.dll "$app/Selvane.network.ini"
+  cp "$build/network/$lib.dll" "$build/tests-bin/network_faults.exe" "$app/"
+  if [ "$scenario" = utf16 ]; then
+    # Notepad's "Unicode": UTF-16 little-endian with a byte-order mark.
+    { printf '\xff\xfe'; printf '[Output]\r\nProtocol = Art-Net\r\nDestination = 127.0.0.1\r\nUniverse = 3\r\n' |
+      iconv -f UTF-8 -t UTF-16LE; } >"$app/Selvane.network.ini"
+  elif [ -n "$ini" ]; then
+    printf '%s' "$ini" >"$app/Selvane.network.ini"
+  fi
+  recorder_start "$work/$scenario.show" "$universe"
+  local status
+  set +e
+  (cd "$app" && ip netns exec "$RECEIVER_NS" timeout "${SELVANE_NETWORK_HOST_TIMEOUT:-300}" wine network_faults.exe "$scenario" \
+    </dev/null >"$work/$scenario.out" 2>&1)
+  status=$?
+  set -e
+  sleep 0.3
+  recorder_stop
+  tr -d '\r' <"$work/$scenario.out"
+  [ "$status" -eq 0 ] || fail "network_faults $scenario ended with status $status"
+  local frames torn
+  case "$scenario" in
+    settling)
+      read -r frames torn < <(show_frames "$work/$scenario.show" 1 509)
+      [ "$frames" -eq 0 ] || fail "$frames frames went to universe 1, which only the half-written file named"
+      [ "$(receiver_levels 2 | cut -d' ' -f1)" = 77 ] || fail "universe 2, which the whole file names, did not get the levels"
+      echo "receiver: nothing on universe 1, the levels on universe 2" ;;
+    threads)
+      read -r frames torn < <(show_frames "$work/$scenario.show" 2 64)
+      echo "receiver: $frames frames, $torn of them not one thread's whole frame"
+      [ "$frames" -gt 0 ] || fail "the receiver got nothing"
+      [ "$torn" -eq 0 ] || fail "$torn torn or mixed frames" ;;
+    counts)
+      read -r frames torn < <(show_frames "$work/$scenario.show" 1 509)
+      echo "receiver: $frames frames"
+      [ "$frames" -eq 1 ] && [ "$torn" -eq 0 ] || fail "the receiver got $frames frames ($torn not the one good frame)" ;;
+    utf16|zeros)
+      read -r frames torn < <(show_frames "$work/$scenario.show" 3 120)
+      [ "$frames" -eq 0 ] || fail "$frames frames went out with a file the library cannot use" ;;
+  esac
+  [ "$(guard_udp_dropped)" = 0 ] || fail "UDP left loopback"
+  echo "PASS ($scenario)"
+}
+
+for s in "$@"; do
+  case "$s" in
+    settling|threads|counts|utf16|zeros) run_fault "$s" ;;
+    *) run_scenario "$s" ;;
+  esac
+done

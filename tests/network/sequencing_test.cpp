@@ -74,11 +74,53 @@ TEST(ChannelGatherer, TicksOfTwoThreadsDoNotMix) {
 TEST(ChannelGatherer, ANewThreadStartsFromZeroWhenItTakesAnOldSlot) {
   ChannelGatherer g(64);
   uint8_t frame[ChannelGatherer::kMaxChannels];
-  for (uint32_t t = 1; t <= ChannelGatherer::kThreads; ++t) g.Put(t, 5, 0x55, frame);
-  g.Put(99, 63, 1, frame);  // a ninth thread takes thread 1's slot
+  for (uint32_t t = 1; t <= ChannelGatherer::kThreads; ++t) g.Put(t, 0, 0x55, frame), g.Put(t, 5, 0x55, frame);
+  g.Put(1000, 0, 1, frame);  // one thread more takes thread 1's slot
+  ASSERT_TRUE(g.Put(1000, 63, 1, frame));
   EXPECT_EQ(0, frame[5]);
-  g.Put(2, 63, 1, frame);   // thread 2 kept its own
+  ASSERT_TRUE(g.Put(2, 63, 1, frame));  // thread 2 kept its own
   EXPECT_EQ(0x55, frame[5]);
+}
+
+uint8_t LevelOf(uint32_t thread) { return static_cast<uint8_t>(1 + thread % 250); }
+
+// Host threads interleaved call by call: each frame that goes out is one
+// thread's whole frame, and every thread's frame goes out.
+void ExpectWholeFrames(int threads, int passersBy) {
+  ChannelGatherer g(120);
+  uint8_t frame[ChannelGatherer::kMaxChannels];
+  int frames = 0;
+  uint32_t passer = 100000;
+  for (int tick = 0; tick < 3; ++tick) {
+    for (int i = 0; i < 120; ++i) {
+      for (uint32_t t = 1; t <= static_cast<uint32_t>(threads); ++t) {
+        if (!g.Put(t, static_cast<uint8_t>(i), LevelOf(t), frame)) continue;
+        ++frames;
+        for (int c = 0; c < 120; ++c) ASSERT_EQ(LevelOf(t), frame[c]) << "thread " << t << ", channel " << c + 1;
+      }
+      // Threads that call once and are gone, taking slots as they pass.
+      for (int p = 0; p < passersBy; ++p) g.Put(++passer, 5, 0x55, frame);
+    }
+  }
+  EXPECT_EQ(3 * threads, frames);
+}
+
+TEST(ChannelGatherer, SixtyFourThreadsInterleavedCallByCallEachSendTheirWholeFrame) { ExpectWholeFrames(64, 0); }
+
+TEST(ChannelGatherer, ThreadsThatComeAndGoDoNotTearTheFramesOfThoseThatStay) { ExpectWholeFrames(64, 2); }
+
+TEST(ChannelGatherer, AThreadWhoseSlotWasTakenSendsNoTornFrameAndItsNextTickWhole) {
+  ChannelGatherer g(64);
+  uint8_t frame[ChannelGatherer::kMaxChannels];
+  for (int i = 0; i < 32; ++i) g.Put(1, static_cast<uint8_t>(i), 0x11, frame);
+  // Enough other threads that thread 1's slot is taken in the middle of its frame.
+  for (uint32_t t = 2; t < 2 + 4 * ChannelGatherer::kThreads; ++t) g.Put(t, 0, 0x22, frame);
+  bool sent = false;
+  for (int i = 32; i < 64; ++i) sent = g.Put(1, static_cast<uint8_t>(i), 0x11, frame) || sent;
+  EXPECT_FALSE(sent) << "half a frame went out";
+  for (int i = 0; i < 63; ++i) ASSERT_FALSE(g.Put(1, static_cast<uint8_t>(i), 0x11, frame));
+  ASSERT_TRUE(g.Put(1, 63, 0x11, frame));
+  for (int c = 0; c < 64; ++c) ASSERT_EQ(0x11, frame[c]) << c;
 }
 
 }  // namespace

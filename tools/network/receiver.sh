@@ -3,6 +3,7 @@
 # a bridge with no ports (OLA's E1.31 plug-in needs one non-loopback
 # interface); IPv6 is off, and an nftables guard drops and counts everything
 # routed to any interface other than `lo`.
+#   namespace_start <work dir> <name>  makes the namespace alone (loopback, the bridge, the guard)
 #   receiver_start <work dir> <name>   makes the namespace and starts olad
 #   receiver_stop                      ends what receiver_start started (also on EXIT)
 #   receiver_exec <command...>         runs a command inside the namespace
@@ -72,7 +73,7 @@ CONF
   chown -R olad "$conf"
 }
 
-receiver_start() {
+namespace_start() {
   RECEIVER_DIR=$1
   receiver_need_tools
   RECEIVER_NS="selvane-$2-$$"
@@ -94,6 +95,10 @@ table inet selvane_guard {
   }
 }
 NFT
+}
+
+receiver_start() {
+  namespace_start "$@"
   receiver_write_config "$RECEIVER_DIR/ola"
   # Started directly (not through a function), so that $! is olad's own PID.
   ip netns exec "$RECEIVER_NS" setpriv --reuid=olad --regid=nogroup --clear-groups \

@@ -41,8 +41,13 @@ NetworkStatusView ShowNetworkStatus(const std::wstring& dll) {
     std::printf("  network output      Art-Net to %u.%u.%u.%u:%u, port-address %u (Net %u, Sub-Net %u, Universe %u)\n",
                 a >> 24, (a >> 16) & 255, (a >> 8) & 255, a & 255, s.port, s.universe, s.universe >> 8,
                 (s.universe >> 4) & 15, s.universe & 15);
+  else if (s.protocol == 3)
+    std::printf("  USB DMX output      USB-Pro on COM%u%s%s\n", s.port, s.sourceName[0] ? ", serial number " : "",
+                Utf8(s.sourceName).c_str());
   std::printf("  frames sent         %lu, %lu send errors\n", static_cast<unsigned long>(s.framesSent),
               static_cast<unsigned long>(s.sendErrors));
+  if (s.problemsReported)
+    std::printf("  problems reported   %lu\n", static_cast<unsigned long>(s.problemsReported));
   if (!view.problem.empty()) std::printf("  problem             %s\n", view.problem.c_str());
   return view;
 }
