@@ -69,26 +69,33 @@ void AppendNetworkLogLineUtf8(const char* text, size_t size) noexcept {
   const size_t lineBytes = FormatLogLine(time, text, size, line, sizeof line);
   if (lineBytes == 0) return;
 
-  HANDLE mutex = CreateMutexW(nullptr, FALSE, kLogMutex);
-  const bool owned = TakeMutex(mutex);
+  // Opened before the mutex is taken, so that it is held for the write alone.
   HANDLE file = OpenForAppend(path);
   if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PATH_NOT_FOUND) {
     CreateDirectoryW(folder, nullptr);
     file = OpenForAppend(path);
   }
+  if (file == INVALID_HANDLE_VALUE) return;
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, kLogMutex);
+  const bool owned = TakeMutex(mutex);
   uint64_t fileBytes = 0;
-  if (owned && file != INVALID_HANDLE_VALUE && FileSize(file, fileBytes) && LogNeedsRotation(fileBytes, lineBytes)) {
+  if (owned && FileSize(file, fileBytes) && LogNeedsRotation(fileBytes, lineBytes)) {
+    // Another process may have moved it between our open and the mutex: look again by name.
     CloseHandle(file);
-    MoveFileExW(path, oldPath, MOVEFILE_REPLACE_EXISTING);
     file = OpenForAppend(path);
+    if (file != INVALID_HANDLE_VALUE && FileSize(file, fileBytes) && LogNeedsRotation(fileBytes, lineBytes)) {
+      CloseHandle(file);
+      MoveFileExW(path, oldPath, MOVEFILE_REPLACE_EXISTING);
+      file = OpenForAppend(path);
+    }
   }
   if (file != INVALID_HANDLE_VALUE) {
     DWORD written = 0;
     WriteFile(file, line, static_cast<DWORD>(lineBytes), &written, nullptr);
-    CloseHandle(file);
   }
   if (owned) ReleaseMutex(mutex);
   if (mutex) CloseHandle(mutex);
+  if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
 }
 
 void AppendNetworkLogLine(const wchar_t* text) noexcept {
