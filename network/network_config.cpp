@@ -209,45 +209,47 @@ ConfigResult ParseNetworkConfig(const char* data, size_t size) {
   return r;
 }
 
+// UTF-8 written as escapes, whatever charset the compiler assumes for sources.
+const char* ConfigProblemReason(const ConfigResult& r) {
+  switch (r.problem) {
+    case ConfigProblem::None: return "die Einstellungen sind in Kraft";
+    case ConfigProblem::NoFile:
+      return "es gibt keine Einstellungen, weder neben der Bibliothek noch hier: Selvane-Netzwerk.exe legt sie an";
+    case ConfigProblem::Unreadable: return "die Datei kann nicht gelesen werden";
+    case ConfigProblem::TooLarge: return "die Datei ist gr\xC3\xB6\xC3\x9F" "er als 16 KiB";
+    case ConfigProblem::NotUtf8: return "die Datei ist kein UTF-8: als UTF-8 speichern";
+    case ConfigProblem::NoOutputSection: return "es gibt keinen Abschnitt [Output]";
+    case ConfigProblem::NotKeyValue: return "diese Zeile hat nicht die Form Name = Wert";
+    case ConfigProblem::UnknownKey:
+      return "unbekannter Name: erlaubt sind Protocol, Destination, Universe, Priority, SourceName und Port";
+    case ConfigProblem::RepeatedKey: return "doppelt angegeben";
+    case ConfigProblem::UnknownProtocol: return "unbekanntes Protokoll: sACN, Art-Net oder USB-Pro";
+    case ConfigProblem::UniverseNotNumber:
+    case ConfigProblem::PriorityNotNumber: return "keine ganze Zahl";
+    case ConfigProblem::UniverseOutOfRange:
+      return r.config.protocol == Protocol::ArtNet ? "au\xC3\x9F" "erhalb des Bereichs: die Art-Net-Port-Adresse ist 0 bis 32767"
+                                                   : "au\xC3\x9F" "erhalb des Bereichs: sACN-Universen sind 1 bis 63999";
+    case ConfigProblem::PriorityOutOfRange: return "au\xC3\x9F" "erhalb des Bereichs: die sACN-Priorit\xC3\xA4t ist 0 bis 200";
+    case ConfigProblem::SourceNameTooLong: return "l\xC3\xA4nger als 63 Bytes in UTF-8";
+    case ConfigProblem::SourceNameNotUtf8: return "kein g\xC3\xBCltiges UTF-8: die Datei als UTF-8 speichern";
+    case ConfigProblem::BadDestination: return "keine IPv4-Adresse wie 192.168.1.20 (ohne f\xC3\xBChrende Nullen)";
+    case ConfigProblem::ArtNetWithoutDestination:
+      return "Art-Net braucht ein Ziel: die Adresse des Knotens oder eine Broadcast-Adresse wie 2.255.255.255";
+    case ConfigProblem::UsbProWithoutPort: return "USB-Pro braucht einen Port: den COM-Port des Interfaces, etwa COM3";
+    case ConfigProblem::BadPort: return "kein COM-Port: COM1 bis COM256, etwa COM3";
+    case ConfigProblem::NotForUsbPro: return "gilt nicht f\xC3\xBCr USB-Pro: entfernen (USB-Pro braucht nur Port)";
+    case ConfigProblem::PortNotForNetwork:
+      return "Port gilt nur f\xC3\xBCr USB-Pro: entfernen oder Protocol = USB-Pro setzen";
+  }
+  return "";
+}
+
 void DescribeConfigProblem(const ConfigResult& r, char* out, size_t capacity) {
   if (capacity == 0) return;
-  const char* what = "";
-  switch (r.problem) {
-    case ConfigProblem::None: what = "the configuration is in use"; break;
-    case ConfigProblem::NoFile: what = "the file is missing: put Selvane.network.ini beside the interface library"; break;
-    case ConfigProblem::Unreadable: what = "the file cannot be read"; break;
-    case ConfigProblem::TooLarge: what = "the file is larger than 16 KiB"; break;
-    case ConfigProblem::NotUtf8: what = "the file is not UTF-8: save it as UTF-8"; break;
-    case ConfigProblem::NoOutputSection: what = "there is no [Output] section"; break;
-    case ConfigProblem::NotKeyValue: what = "this line is not of the form Name = value"; break;
-    case ConfigProblem::UnknownKey:
-      what = "unknown name: use Protocol, Destination, Universe, Priority, SourceName or Port";
-      break;
-    case ConfigProblem::RepeatedKey: what = "given twice"; break;
-    case ConfigProblem::UnknownProtocol: what = "unknown protocol: use sACN, Art-Net or USB-Pro"; break;
-    case ConfigProblem::UniverseNotNumber: what = "not a whole number"; break;
-    case ConfigProblem::UniverseOutOfRange:
-      what = r.config.protocol == Protocol::ArtNet ? "out of range: an Art-Net port-address is 0 to 32767"
-                                                   : "out of range: sACN universes are 1 to 63999";
-      break;
-    case ConfigProblem::PriorityNotNumber: what = "not a whole number"; break;
-    case ConfigProblem::PriorityOutOfRange: what = "out of range: the sACN priority is 0 to 200"; break;
-    case ConfigProblem::SourceNameTooLong: what = "longer than 63 bytes in UTF-8"; break;
-    case ConfigProblem::SourceNameNotUtf8: what = "not valid UTF-8: save the file as UTF-8"; break;
-    case ConfigProblem::BadDestination:
-      what = "not an IPv4 address such as 192.168.1.20, written without leading zeros";
-      break;
-    case ConfigProblem::ArtNetWithoutDestination:
-      what = "Art-Net needs a Destination: the node's address, or a broadcast address such as 2.255.255.255";
-      break;
-    case ConfigProblem::UsbProWithoutPort: what = "USB-Pro needs a Port: the interface's COM port, such as COM3"; break;
-    case ConfigProblem::BadPort: what = "not a COM port: use COM1 to COM256, such as COM3"; break;
-    case ConfigProblem::NotForUsbPro: what = "does not apply to USB-Pro: remove it (USB-Pro takes only Port)"; break;
-    case ConfigProblem::PortNotForNetwork: what = "Port is for USB-Pro only: remove it, or set Protocol = USB-Pro"; break;
-  }
-  if (r.key[0] && r.line) std::snprintf(out, capacity, "line %d, %s: %s", r.line, r.key, what);
+  const char* what = ConfigProblemReason(r);
+  if (r.key[0] && r.line) std::snprintf(out, capacity, "Zeile %d, %s: %s", r.line, r.key, what);
   else if (r.key[0]) std::snprintf(out, capacity, "%s: %s", r.key, what);
-  else if (r.line) std::snprintf(out, capacity, "line %d: %s", r.line, what);
+  else if (r.line) std::snprintf(out, capacity, "Zeile %d: %s", r.line, what);
   else std::snprintf(out, capacity, "%s", what);
 }
 

@@ -67,8 +67,12 @@ struct ConfigResult {
 
 ConfigResult ParseNetworkConfig(const char* text, size_t size);
 
-// One sentence for a lighting user, in UTF-8, e.g.
-// "Universe = 70000 is out of range: sACN universes are 1 to 63999". Always zero-terminated.
+// The reason alone, in German (UTF-8), for a lighting user, e.g.
+// "außerhalb des Bereichs: sACN-Universen sind 1 bis 63999".
+const char* ConfigProblemReason(const ConfigResult& result);
+
+// With the line and key: "Zeile 4, Universe: außerhalb des Bereichs: …".
+// Always zero-terminated.
 void DescribeConfigProblem(const ConfigResult& result, char* out, size_t capacity);
 
 // A dotted-quad IPv4 address such as 192.168.1.20; host byte order. Parts

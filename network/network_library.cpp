@@ -10,9 +10,11 @@
 
 #include <cstdio>
 
+#include "network_log.h"
 #include "serial_transport.h"
 #include "network_status.h"
 #include "output_engine.h"
+#include "settings_location.h"
 #include "source_cid.h"
 #include "srw_lock_guard.h"
 
@@ -36,16 +38,11 @@ void Widen(wchar_t (&to)[N], const char* utf8) {
 class Platform final : public EnginePlatform, public SettingsFile {
  public:
   void Start(Cid& cid, uint8_t& sequenceStart) override {
-    wchar_t own[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(module, own, MAX_PATH);
-    DWORD folder = n < MAX_PATH ? n : 0;
-    while (folder > 0 && own[folder - 1] != L'\\' && own[folder - 1] != L'/') --folder;
-    constexpr wchar_t kName[] = L"Selvane.network.ini";
-    if (folder > 0 && folder + sizeof kName / sizeof kName[0] <= MAX_PATH) {
-      lstrcpynW(own + folder, kName, MAX_PATH - static_cast<int>(folder));
-      lstrcpynW(path, own, MAX_PATH);
-      if (!WideCharToMultiByte(CP_UTF8, 0, path, -1, pathUtf8, sizeof pathUtf8, nullptr, nullptr)) pathUtf8[0] = 0;
-    }
+    const DWORD n = GetModuleFileNameW(module, folder, MAX_PATH);
+    DWORD end = n < MAX_PATH ? n : 0;
+    while (end > 0 && folder[end - 1] != L'\\' && folder[end - 1] != L'/') --end;
+    folder[end] = 0;
+    Locate();
     cid = SourceCid();
     // A start that moves on with the clock, one step per 45 ms tick: a host
     // restarted with the same CID then carries on about where it stopped, and
@@ -63,18 +60,33 @@ class Platform final : public EnginePlatform, public SettingsFile {
     wchar_t wide[640];
     Widen(wide, line);
     OutputDebugStringW(wide);
+    Log(line);
+  }
+  void Log(const char* line) override {
+    size_t size = lstrlenA(line);
+    if (size > 0 && line[size - 1] == '\n') --size;
+    AppendNetworkLogLineUtf8(line, size);
+  }
+
+  // The file in force: beside the library, else the user's own. Looked for
+  // again at every look, so a file put beside the library takes over.
+  void Locate() {
+    bool beside = false;
+    if (!folder[0] || !SettingsPathInForce(folder, path, beside)) path[0] = 0;
+    if (!WideCharToMultiByte(CP_UTF8, 0, path, -1, pathUtf8, sizeof pathUtf8, nullptr, nullptr)) pathUtf8[0] = 0;
   }
   // Once after each opening of a USB Pro interface that tells its serial number.
   void ReportSerialNumber() {
     if (const uint32_t number = serial.NewSerialNumber()) {
       char line[160];
-      std::snprintf(line, sizeof line, "Selvane network output (%ls): USB Pro interface on COM%u, serial number %08lu.\n",
+      std::snprintf(line, sizeof line, "Selvane Netzwerk-Ausgabe (%ls): USB-Pro-Interface an COM%u, Seriennummer %08lu.\n",
                     kLibrary.file, serial.Port().PortNumber(), static_cast<unsigned long>(number));
       Report(line);
     }
   }
 
   bool Stamp(SettingsStamp& stamp) override {
+    Locate();
     WIN32_FILE_ATTRIBUTE_DATA data;
     if (!path[0] || !GetFileAttributesExW(path, GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
@@ -102,8 +114,9 @@ class Platform final : public EnginePlatform, public SettingsFile {
   }
 
   HMODULE module = nullptr;
-  wchar_t path[MAX_PATH] = L"";
-  char pathUtf8[3 * MAX_PATH] = "";
+  wchar_t folder[MAX_PATH] = L"";
+  wchar_t path[kSettingsPathChars] = L"";
+  char pathUtf8[3 * kSettingsPathChars] = "";
   UdpTransport udp;
   SerialTransport serial;
 };
@@ -168,10 +181,18 @@ BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved) {
   if (reason == DLL_PROCESS_ATTACH) {
     g_platform.module = module;
     DisableThreadLibraryCalls(module);
-  } else if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-    // Unloaded while the process goes on: give the socket and the COM port back.
-    g_platform.udp.Close();
-    g_platform.serial.Close();
+  } else if (reason == DLL_PROCESS_DETACH) {
+    // The summary for the log, also when the process ends; a thread ended
+    // while it held the lock cannot release it, so never wait for it.
+    if (TryAcquireSRWLockExclusive(&g_lock)) {
+      g_engine.Unloading();
+      ReleaseSRWLockExclusive(&g_lock);
+    }
+    if (reserved == nullptr) {
+      // Unloaded while the process goes on: give the socket and the COM port back.
+      g_platform.udp.Close();
+      g_platform.serial.Close();
+    }
   }
   return TRUE;
 }

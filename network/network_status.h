@@ -21,7 +21,7 @@ struct SelvaneNetworkStatusInfo {
   int32_t lastSendError;      // Winsock (USB-Pro: Windows) error of the last failed send, 0 if none
   uint32_t problemsReported;  // distinct problems reported through OutputDebugStringW
   wchar_t interfaceName[16];  // "DMX-60", "DMX-120" or "DMX-510USB"
-  wchar_t configFile[260];    // Selvane.network.ini beside the library, full path
+  wchar_t configFile[260];    // the Selvane.network.ini in force (beside the library, else the user's), full path
   wchar_t sourceName[64];     // sACN: the source name; USB-Pro: the interface's serial number, once it told it
   wchar_t problem[320];       // why the configuration cannot be used, or the last send error
 };

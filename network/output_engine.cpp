@@ -5,10 +5,29 @@
 
 namespace selvane::net {
 
+namespace {
+
+constexpr char kPaused[] = "Die Ausgabe pausiert bis zum n\xC3\xA4" "chsten Enable.";
+
+// "sACN an 239.255.0.1:5568, Universum 1, Priorität 100, Quelle „Selvane“"
+void DescribeOutput(const NetworkConfig& c, char* out, size_t capacity) {
+  const Destination to = DestinationOf(c);
+  const int n = std::snprintf(out, capacity, "%s an %u.%u.%u.%u:%u, Universum %u",
+                              c.protocol == Protocol::ArtNet ? "Art-Net" : "sACN", to.address >> 24,
+                              (to.address >> 16) & 255, (to.address >> 8) & 255, to.address & 255, to.port, c.universe);
+  if (c.protocol == Protocol::Sacn && n > 0 && static_cast<size_t>(n) < capacity)
+    std::snprintf(out + n, capacity - static_cast<size_t>(n),
+                  ", Priorit\xC3\xA4t %u, Quelle \xE2\x80\x9E%s\xE2\x80\x9C", c.priority, c.sourceName);
+}
+
+}  // namespace
+
 OutputEngine::OutputEngine(const vendor::Library& library, EnginePlatform& platform)
     : library_(library),
       platform_(platform),
-      gatherer_(library.entry == vendor::kSetLevelEntry ? 1 : library.channels) {}
+      gatherer_(library.entry == vendor::kSetLevelEntry ? 1 : library.channels) {
+  for (size_t i = 0; library_.file[i] && i + 1 < sizeof name_; ++i) name_[i] = static_cast<char>(library_.file[i]);
+}
 
 // One report per distinct problem; an empty text clears it.
 void OutputEngine::Report(const char* text) {
@@ -16,11 +35,25 @@ void OutputEngine::Report(const char* text) {
   std::snprintf(problem_, sizeof problem_, "%s", text);
   if (!text[0]) return;
   ++problemsReported_;
-  char name[32] = "";
-  for (size_t i = 0; library_.file[i] && i + 1 < sizeof name; ++i) name[i] = static_cast<char>(library_.file[i]);
   char line[640];
-  std::snprintf(line, sizeof line, "Selvane network output (%s): %s\n", name, text);
+  std::snprintf(line, sizeof line, "Selvane Netzwerk-Ausgabe (%s): %s\n", name_, text);
   platform_.Report(line);
+}
+
+// "<library>: <format with what>" to the support log.
+void OutputEngine::LogEvent(const char* format, const char* what) {
+  char text[512];
+  std::snprintf(text, sizeof text, format, what);
+  char line[600];
+  std::snprintf(line, sizeof line, "%s: %s", name_, text);
+  platform_.Log(line);
+}
+
+void OutputEngine::Unloading() {
+  if (!started_) return;
+  char counts[96];
+  std::snprintf(counts, sizeof counts, "Bilder gesendet: %u, Sendefehler: %u", framesSent_, sendErrors_);
+  LogEvent("entladen: %s.", counts);
 }
 
 // A report even when the text repeats an earlier one's.
@@ -42,14 +75,14 @@ OutputEngine::Readiness OutputEngine::Ready(uint64_t nowMs) {
     return watch_.Settling() && !read_ ? Readiness::Wait : Readiness::Paused;
   }
   read_ = true;
+  const bool wasUsable = usable_;
   usable_ = false;
   packetBuilt_ = false;
   char text[512];
   if (!reading_.Ok()) {
     char reason[256];
     DescribeConfigProblem(reading_, reason, sizeof reason);
-    std::snprintf(text, sizeof text, "%s: %s. Output is paused until the next Enable.", platform_.SettingsPath(),
-                  reason);
+    std::snprintf(text, sizeof text, "%s: %s. %s", platform_.SettingsPath(), reason, kPaused);
     Report(text);
     return Readiness::Paused;
   }
@@ -57,14 +90,20 @@ OutputEngine::Readiness OutputEngine::Ready(uint64_t nowMs) {
   if (transport_ && transport_ != &transport) transport_->Close();
   transport_ = &transport;
   if (const int error = transport.Open(reading_.config)) {
-    std::snprintf(text, sizeof text, "no %s (%s %d). Output is paused until the next Enable.", transport.Name(),
-                  transport.ErrorName(), error);
+    std::snprintf(text, sizeof text, "kein %s (%s %d). %s", transport.Name(), transport.ErrorName(), error, kPaused);
     Report(text);
     watch_.RereadAtNextLook();  // and try to open it again then
     return Readiness::Paused;
   }
   Report("");
   usable_ = true;
+  char output[256];
+  DescribeOutput(reading_.config, output, sizeof output);
+  std::snprintf(text, sizeof text, "%s (Einstellungen: %s)", output, platform_.SettingsPath());
+  LogEvent(!everUsable_ ? "Ausgabe gestartet: %s"
+                        : wasUsable ? "Einstellungen \xC3\xBC" "bernommen: %s" : "Ausgabe l\xC3\xA4uft wieder: %s",
+           text);
+  everUsable_ = true;
   return Readiness::Send;
 }
 
@@ -79,6 +118,13 @@ void OutputEngine::SendFrame(const uint8_t* levels, size_t count) {
   if (outcome == SendOutcome::Busy) return;
   if (outcome == SendOutcome::Sent) {
     ++framesSent_;
+    if (lastSendFailed_) {
+      char again[64];
+      const uint32_t a = packet_.to.address;
+      std::snprintf(again, sizeof again, "%u.%u.%u.%u:%u", a >> 24, (a >> 16) & 255, (a >> 8) & 255, a & 255,
+                    packet_.to.port);
+      LogEvent("Senden an %s geht wieder.", again);
+    }
     lastSendFailed_ = false;
     return;
   }

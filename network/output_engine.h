@@ -38,8 +38,11 @@ class EnginePlatform {
   // The settings file's full path in UTF-8, for reports.
   virtual const char* SettingsPath() = 0;
   virtual Transport& TransportFor(Protocol protocol) = 0;
-  // One line of UTF-8 for whoever watches the library.
+  // One line of UTF-8 for whoever watches the library: a problem.
   virtual void Report(const char* line) = 0;
+  // One line of UTF-8 for the support log: output started, settings taken
+  // up, recovery, unload. Events only, never per frame.
+  virtual void Log(const char* line) = 0;
 
  protected:
   ~EnginePlatform() = default;
@@ -67,12 +70,16 @@ class OutputEngine {
 
   void Status(EngineStatus& status) const;
 
+  // The library is unloaded: its summary for the log, if it ever started.
+  void Unloading();
+
  private:
   enum class Readiness { Send, Wait, Paused };
   Readiness Ready(uint64_t nowMs);
   void SendFrame(const uint8_t* levels, size_t count);
   void Report(const char* text);
   void ReportNew(const char* text);
+  void LogEvent(const char* format, const char* what);
 
   const vendor::Library& library_;
   EnginePlatform& platform_;
@@ -93,7 +100,9 @@ class OutputEngine {
   int lastSendError_ = 0;
   bool lastSendFailed_ = false;
   uint32_t problemsReported_ = 0;
+  bool everUsable_ = false;
   char problem_[512] = "";
+  char name_[32] = "";  // the library's file name, for reports
 };
 
 }  // namespace selvane::net

@@ -37,12 +37,12 @@ class Transport {
   // it gives ("Winsock error").
   virtual const char* Name() const = 0;
   virtual const char* ErrorName() const = 0;
-  // The report of a failed Send, one sentence in UTF-8: what failed and what
-  // happens now. By default where the packet went and the error.
+  // The report of a failed Send, one sentence in German (UTF-8): what failed
+  // and what happens now. By default where the packet went and the error.
   virtual void DescribeFailure(const Destination& to, char* out, size_t capacity) const {
     const uint32_t a = to.address;
-    std::snprintf(out, capacity, "sending to %u.%u.%u.%u:%u failed (%s %d); output goes on.", a >> 24,
-                  (a >> 16) & 255, (a >> 8) & 255, a & 255, to.port, ErrorName(), LastError());
+    std::snprintf(out, capacity, "Senden an %u.%u.%u.%u:%u gescheitert (%s %d); die Ausgabe l\xC3\xA4uft weiter.",
+                  a >> 24, (a >> 16) & 255, (a >> 8) & 255, a & 255, to.port, ErrorName(), LastError());
   }
 
  protected:

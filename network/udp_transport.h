@@ -15,8 +15,8 @@ class UdpTransport final : public Transport {
   SendOutcome Send(const uint8_t* bytes, size_t size, const Destination& to) override;
   void Close() override { socket_.reset(); }
   int LastError() const override { return error_; }
-  const char* Name() const override { return "UDP socket"; }
-  const char* ErrorName() const override { return "Winsock error"; }
+  const char* Name() const override { return "UDP-Socket"; }
+  const char* ErrorName() const override { return "Winsock-Fehler"; }
 
  private:
   unique_any<SOCKET, &closesocket, INVALID_SOCKET> socket_;

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds the Windows release from a clean build folder into build/dist/:
 #   Selvane-<version>.msi         the installer (per user, or ALLUSERS=1)
-#   Selvane-<version>-win32.zip   the plug-in, selvane-host, the network libraries and
+#   Selvane-<version>-win32.zip   the plug-in, selvane-host, the network libraries, their settings program and
 #                                 their example settings, LIESMICH.txt
 #   SHA256SUMS
 # The same commit gives byte-identical files wherever it is built: fixed
@@ -79,9 +79,9 @@ cp "$build/bin/Selvane.out.dll" "$build/demo/selvane-host.exe" "$stage/"
 { printf '\xef\xbb\xbf'; sed 's/$/\r/' installer/LIESMICH.txt; } >"$stage/LIESMICH.txt"
 if [ "$network" = yes ]; then
   mkdir -p "$stage/network"
-  for dll in DMX60.dll DMX120.dll DMX510.dll; do
-    [ -f "$build/network/$dll" ] || fail "the network build made no network/$dll"
-    cp "$build/network/$dll" "$stage/network/"
+  for file in DMX60.dll DMX120.dll DMX510.dll Selvane-Netzwerk.exe; do
+    [ -f "$build/network/$file" ] || fail "the network build made no network/$file"
+    cp "$build/network/$file" "$stage/network/"
   done
   [ -f network/Selvane.network.ini ] || fail "network/Selvane.network.ini, the example settings, is missing"
   # Under another name: a Selvane.network.ini beside the libraries comes before

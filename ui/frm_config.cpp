@@ -28,18 +28,6 @@ constexpr DWORD kExStyle = WS_EX_TOOLWINDOW | WS_EX_WINDOWEDGE;
 constexpr int kIdFrame1 = 100;
 constexpr int kIdOptType = 110;  // + optType index
 
-HFONT CreateDialogFont(int dpiY) noexcept {
-  if (HFONT font = CreateFontW(-MulDiv(layout::kFontPoints, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE,
-                               FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS,
-                               DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE, L"MS Shell Dlg"))
-    return font;
-  NONCLIENTMETRICSW metrics{};
-  metrics.cbSize = sizeof metrics;
-  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
-    return CreateFontIndirectW(&metrics.lfMessageFont);
-  return nullptr;  // the controls keep the system font
-}
-
 }  // namespace
 
 class FrmConfig final : public WindowBase<FrmConfig> {
@@ -171,7 +159,7 @@ HRESULT FrmConfig::ShowModal() noexcept {
   if (hwnd_) return HRESULT_FROM_WIN32(ERROR_BUSY);
 
   dpi_ = CurrentScreenDpi();
-  font_.reset(CreateDialogFont(dpi_.y));
+  font_.reset(CreateDialogFont(layout::kFontPoints, dpi_.y));
 
   RECT frame{0, 0, TwipsToPixels(layout::kClientWidth, dpi_.x), TwipsToPixels(layout::kClientHeight, dpi_.y)};
   const SIZE client{frame.right, frame.bottom};

@@ -26,4 +26,18 @@ inline ScreenDpi CurrentScreenDpi() noexcept {
 // Twips to pixels along one axis, rounded to the nearest pixel.
 inline int TwipsToPixels(int twips, int dpi) noexcept { return MulDiv(twips, dpi, kTwipsPerInch); }
 
+// The dialog font at `points` for a screen of `dpiY`: "MS Shell Dlg", else the
+// system's message font; null leaves the controls the system font.
+inline HFONT CreateDialogFont(int points, int dpiY) noexcept {
+  if (HFONT font = CreateFontW(-MulDiv(points, dpiY, 72), 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
+                               OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                               L"MS Shell Dlg"))
+    return font;
+  NONCLIENTMETRICSW metrics{};
+  metrics.cbSize = sizeof metrics;
+  if (SystemParametersInfoW(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0))
+    return CreateFontIndirectW(&metrics.lfMessageFont);
+  return nullptr;
+}
+
 }  // namespace selvane

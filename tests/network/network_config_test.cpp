@@ -123,15 +123,17 @@ TEST(NetworkConfig, UnusableConfigurationsNameTheKeyAndLine) {
 }
 
 TEST(NetworkConfig, ProblemsReadAsASentenceWithLineAndKey) {
-  EXPECT_EQ("line 2, Universe: out of range: sACN universes are 1 to 63999", Describe(Parse("[Output]\nUniverse = 0\n")));
-  EXPECT_EQ("Destination: Art-Net needs a Destination: the node's address, or a broadcast address such as 2.255.255.255",
+  EXPECT_EQ("Zeile 2, Universe: au\xC3\x9F" "erhalb des Bereichs: sACN-Universen sind 1 bis 63999",
+            Describe(Parse("[Output]\nUniverse = 0\n")));
+  EXPECT_EQ("Destination: Art-Net braucht ein Ziel: die Adresse des Knotens oder eine Broadcast-Adresse wie "
+            "2.255.255.255",
             Describe(Parse("[Output]\nProtocol = art-net\n")));
   // Notepad's "Unicode": UTF-16, with or without a byte-order mark.
   const std::string utf16le("\xFF\xFE[\0O\0u\0t\0p\0u\0t\0]\0\n\0", 20);
   const std::string utf16be("\xFE\xFF\0[\0O\0u\0t\0p\0u\0t\0]\0\n", 20);
   const std::string noMark("[\0O\0u\0t\0p\0u\0t\0]\0\n\0", 18);
   for (const std::string& text : {utf16le, utf16be, noMark})
-    EXPECT_EQ("the file is not UTF-8: save it as UTF-8", Describe(Parse(text)));
+    EXPECT_EQ("die Datei ist kein UTF-8: als UTF-8 speichern", Describe(Parse(text)));
   char small[8];
   DescribeConfigProblem(Parse("[Output]\nUniverse = 0\n"), small, sizeof small);
   EXPECT_EQ(7u, std::strlen(small));  // cut, but terminated

@@ -139,8 +139,8 @@ int wmain(int argc, wchar_t** argv) {
   if (mode == L"settling") return Settling();
   if (mode == L"threads") return Threads();
   if (mode == L"counts") return Counts();
-  if (mode == L"utf16") return ExpectPaused(L"DMX120.dll", L"save it as UTF-8");
-  if (mode == L"zeros") return ExpectPaused(L"DMX120.dll", L"Destination: not an IPv4 address");
+  if (mode == L"utf16") return ExpectPaused(L"DMX120.dll", L"als UTF-8 speichern");
+  if (mode == L"zeros") return ExpectPaused(L"DMX120.dll", L"Destination: keine IPv4-Adresse");
   std::printf("usage: network_faults settling|threads|counts|utf16|zeros\n");
   return 2;
 }

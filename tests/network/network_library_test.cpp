@@ -194,7 +194,7 @@ TEST(NetworkLibrary, AnUnusableFileAnswers0ReportsOnceAndAFixTakesEffect) {
   EXPECT_EQ(1u, s.problemsReported);
   const std::wstring problem = s.problem;
   EXPECT_NE(std::wstring::npos, problem.find(lib.Ini())) << "the file is not named";
-  EXPECT_NE(std::wstring::npos, problem.find(L"line 3, Universe: out of range")) << "the key is not named";
+  EXPECT_NE(std::wstring::npos, problem.find(L"Zeile 3, Universe: au\u00dferhalb des Bereichs")) << "the key is not named";
 
   lib.WriteIni(std::string("[Output]\nProtocol = Art-Net\nDestination = ") + kReceiverAddress + "\nUniverse = 291\n");
   EXPECT_EQ(0, outDmx(0, 1)) << "the file was read again within a second";

@@ -59,6 +59,7 @@ class FakePlatform final : public EnginePlatform, public SettingsFile {
   const char* SettingsPath() override { return "C:\\Show\\Selvane.network.ini"; }
   Transport& TransportFor(Protocol) override { return transport; }
   void Report(const char* line) override { reports.push_back(line); }
+  void Log(const char* line) override { events.push_back(line); }
   bool Stamp(SettingsStamp& stamp) override {
     stamp = {text.size(), written, ageMs};
     return present;
@@ -85,6 +86,7 @@ class FakePlatform final : public EnginePlatform, public SettingsFile {
   bool present = true, readable = true, inUse = false;
   int starts = 0, reads = 0;
   std::vector<std::string> reports;
+  std::vector<std::string> events;  // the support log's lines
 };
 
 uint8_t g_levels[512];
@@ -138,8 +140,8 @@ TEST(OutputEngine, ASendThatFailsThenRecoversIsReportedOnceAndOutputGoesOn) {
   platform.transport.sendError = 10065;
   for (int call = 1; call <= 5; ++call) ASSERT_EQ(1, engine.SetLevel(g_levels, 509, call * 45)) << "output goes on";
   ASSERT_EQ(1u, platform.reports.size());
-  EXPECT_EQ("Selvane network output (DMX510.dll): sending to 10.0.0.9:5568 failed (fake error 10065); "
-            "output goes on.\n",
+  EXPECT_EQ("Selvane Netzwerk-Ausgabe (DMX510.dll): Senden an 10.0.0.9:5568 gescheitert (fake error 10065); "
+            "die Ausgabe l\xC3\xA4uft weiter.\n",
             platform.reports[0]);
   EngineStatus s;
   engine.Status(s);
@@ -166,8 +168,8 @@ TEST(OutputEngine, AFileThatCannotBeReadPausesReportsOnceAndIsReadAgainASecondLa
   EXPECT_EQ(0, engine.SetLevel(g_levels, 509, 500));
   EXPECT_EQ(1, platform.reads) << "looked at more than once a second";
   ASSERT_EQ(1u, platform.reports.size());
-  EXPECT_EQ("Selvane network output (DMX510.dll): C:\\Show\\Selvane.network.ini: the file cannot be read. "
-            "Output is paused until the next Enable.\n",
+  EXPECT_EQ("Selvane Netzwerk-Ausgabe (DMX510.dll): C:\\Show\\Selvane.network.ini: die Datei kann nicht gelesen "
+            "werden. Die Ausgabe pausiert bis zum n\xC3\xA4" "chsten Enable.\n",
             platform.reports[0]);
   EXPECT_EQ(0, engine.SetLevel(g_levels, 509, 1000));
   EXPECT_EQ(2, platform.reads) << "an unreadable file is read again although unchanged";
@@ -197,7 +199,7 @@ TEST(OutputEngine, AChangedFileTakesEffectAtTheNextLookAndAnUnchangedOneIsNotRea
   platform.present = false;
   EXPECT_EQ(0, engine.SetLevel(g_levels, 509, 6000));
   ASSERT_EQ(1u, platform.reports.size());
-  EXPECT_NE(std::string::npos, platform.reports[0].find("the file is missing"));
+  EXPECT_NE(std::string::npos, platform.reports[0].find("es gibt keine Einstellungen"));
 }
 
 TEST(OutputEngine, ATransportThatCannotOpenIsReportedAndTriedAgainAtTheNextLook) {
@@ -208,13 +210,54 @@ TEST(OutputEngine, ATransportThatCannotOpenIsReportedAndTriedAgainAtTheNextLook)
   EXPECT_EQ(0, engine.SetLevel(g_levels, 509, 500));
   EXPECT_EQ(1, platform.transport.opens);
   ASSERT_EQ(1u, platform.reports.size());
-  EXPECT_EQ("Selvane network output (DMX510.dll): no fake socket (fake error 10093). Output is paused until the "
-            "next Enable.\n",
+  EXPECT_EQ("Selvane Netzwerk-Ausgabe (DMX510.dll): kein fake socket (fake error 10093). Die Ausgabe pausiert bis "
+            "zum n\xC3\xA4" "chsten Enable.\n",
             platform.reports[0]);
   platform.transport.openError = 0;
   EXPECT_EQ(1, engine.SetLevel(g_levels, 509, 1000));
   EXPECT_EQ(2, platform.transport.opens);
   EXPECT_EQ(1u, platform.transport.sent.size());
+}
+
+TEST(OutputEngine, TheLogGetsALineForStartProblemRecoveryAndUnloadButNoneForAFrame) {
+  FakePlatform platform;
+  OutputEngine engine(kDmx510, platform);
+  engine.Unloading();
+  EXPECT_TRUE(platform.events.empty()) << "never started: nothing to sum up";
+  for (int call = 0; call < 20; ++call) ASSERT_EQ(1, engine.SetLevel(g_levels, 509, call * 45));
+  ASSERT_EQ(1u, platform.events.size()) << "a line per frame";
+  EXPECT_EQ("DMX510.dll: Ausgabe gestartet: sACN an 10.0.0.9:5568, Universum 7, Priorit\xC3\xA4t 100, Quelle "
+            "\xE2\x80\x9ESelvane\xE2\x80\x9C (Einstellungen: C:\\Show\\Selvane.network.ini)",
+            platform.events[0]);
+
+  platform.transport.sendError = 10065;
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 1000));
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 1045));
+  platform.transport.sendError = 0;
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 1090));
+  ASSERT_EQ(2u, platform.events.size());
+  EXPECT_EQ("DMX510.dll: Senden an 10.0.0.9:5568 geht wieder.", platform.events[1]);
+
+  platform.Write("[Output]\nUniverse = 0\n");
+  platform.ageMs = 60000;  // settled
+  EXPECT_EQ(0, engine.SetLevel(g_levels, 509, 3000));
+  EXPECT_EQ(2u, platform.events.size()) << "a problem is a report, logged by the platform";
+  platform.Write("[Output]\nProtocol = Art-Net\nDestination = 2.0.0.10\nUniverse = 3\n");
+  platform.ageMs = 60000;  // settled
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 4000));
+  ASSERT_EQ(3u, platform.events.size());
+  EXPECT_EQ("DMX510.dll: Ausgabe l\xC3\xA4uft wieder: Art-Net an 2.0.0.10:6454, Universum 3 (Einstellungen: "
+            "C:\\Show\\Selvane.network.ini)",
+            platform.events[2]);
+  platform.Write("[Output]\nProtocol = Art-Net\nDestination = 2.0.0.10\nUniverse = 4\n");
+  platform.ageMs = 60000;  // settled
+  ASSERT_EQ(1, engine.SetLevel(g_levels, 509, 5000));
+  ASSERT_EQ(4u, platform.events.size());
+  EXPECT_EQ(0u, platform.events[3].find("DMX510.dll: Einstellungen \xC3\xBC" "bernommen: Art-Net an 2.0.0.10:6454, Universum 4"));
+
+  engine.Unloading();
+  ASSERT_EQ(5u, platform.events.size());
+  EXPECT_EQ("DMX510.dll: entladen: Bilder gesendet: 23, Sendefehler: 2.", platform.events[4]);
 }
 
 // A file saved in two parts 30 ms apart, the first part valid on its own: no

@@ -68,7 +68,7 @@ run_scenario() {
 
   if [ "$scenario" = no-destination ]; then
     [ "$status" -eq 4 ] || fail "exit status $status, expected 4 (output paused)"
-    grep -q 'Selvane.network.ini: Destination: Art-Net needs a Destination' <<<"$output" ||
+    grep -q 'Selvane.network.ini: Destination: Art-Net braucht ein Ziel' <<<"$output" ||
       fail "the host does not show the file and the key at fault"
     grep -q 'frames sent         0, 0 send errors' <<<"$output" || fail "frames went out without a destination"
     [ "$(receiver_levels "$universe")" = "$before" ] || fail "the receiver's levels changed"

@@ -104,7 +104,7 @@ install_and_check() {
   for f in Selvane.out.dll selvane-host.exe LIESMICH.txt; do
     cmp -s "$stage/$f" "$udir/$f" || fail "$dir\\$f is missing or not the released file"
   done
-  for f in DMX60.dll DMX120.dll DMX510.dll Selvane.network.example.ini Selvane.network.ini; do
+  for f in DMX60.dll DMX120.dll DMX510.dll Selvane.network.example.ini Selvane.network.ini Selvane-Netzwerk.exe; do
     [ ! -e "$udir/$f" ] || fail "$f installed although the network feature is off by default"
   done
   echo "  installed $version into $dir"
@@ -258,10 +258,15 @@ case "$mode" in
     nd=$(unix_path "$network_dir")
     msiexec_run /i "$(win_path "$msi")" INSTALLDIR="$network_dir" ADDLOCAL=ALL || fail "the network install into an empty folder returned $?"
     cmp -s "$stage/network/DMX60.dll" "$nd/DMX60.dll" || fail "ADDLOCAL=ALL did not put DMX60.dll into $network_dir"
+    # The settings program beside the libraries, and its Start-menu entry.
+    cmp -s "$stage/network/Selvane-Netzwerk.exe" "$nd/Selvane-Netzwerk.exe" || fail "ADDLOCAL=ALL did not put Selvane-Netzwerk.exe beside the libraries"
+    shortcut=$(find "$WINEPREFIX/drive_c/users" -path '*Start Menu/Programs/Selvane Netzwerk.lnk' | head -1)
+    [ -n "$shortcut" ] || fail "no Start-menu shortcut \"Selvane Netzwerk\""
     cp "$doubles/DMX60.dll" "$nd/"
     msiexec_run /x "$(win_path "$msi")" || fail "msiexec /x returned $?"
     maker_files_intact "$nd" DMX60.dll
     [ ! -e "$nd/DMX120.dll" ] && [ ! -e "$nd/DMX510.dll" ] || fail "uninstall left our own network libraries"
+    [ ! -e "$nd/Selvane-Netzwerk.exe" ] && [ ! -e "$shortcut" ] || fail "uninstall left the settings program or its shortcut"
     echo "  a maker's DMX60.dll put over ours survives the uninstall; ours are removed"
     # The same over a network install of the earlier layout, which removes
     # whatever is at its libraries' names: the upgrade keeps the maker's.

@@ -45,7 +45,7 @@ echo "  version $version in the file names, the installer and the DLL's version 
 # What the zip holds, in this order.
 expected="LIESMICH.txt Selvane.out.dll selvane-host.exe"
 [ -d "$a/build/release/stage/network" ] \
-  && expected+=" network/DMX120.dll network/DMX510.dll network/DMX60.dll network/Selvane.network.example.ini"
+  && expected+=" network/DMX120.dll network/DMX510.dll network/DMX60.dll network/Selvane-Netzwerk.exe network/Selvane.network.example.ini"
 expected=$(tr ' ' '\n' <<<"$expected" | LC_ALL=C sort | tr '\n' ' ')
 listed=$(unzip -Z1 "$a/build/dist/Selvane-$version-win32.zip" | tr '\n' ' ')
 [ "$listed" = "$expected" ] || fail "the zip holds '$listed', expected '$expected'"

@@ -76,10 +76,10 @@ if [ "$scenario" = bad-settings ]; then
     [ "$status" -eq 4 ] || fail "exit status $status for '$text', expected 4 (output paused)"
     grep -qF "$expected" <<<"$output" || fail "no clear message for '$text': expected '$expected'"
   done <<'EOF'
-[Output]\nProtocol = USB-Pro\n|Selvane.network.ini: Port: USB-Pro needs a Port
-[Output]\nProtocol = USB-Pro\nPort = COM0\n|Selvane.network.ini: line 3, Port: not a COM port: use COM1 to COM256
-[Output]\nProtocol = USB-Pro\nPort = COM257\n|Selvane.network.ini: line 3, Port: not a COM port: use COM1 to COM256
-[Output]\nProtocol = USB-Pro\nPort = COM51\nUniverse = 1\n|Selvane.network.ini: line 4, Universe: does not apply to USB-Pro
+[Output]\nProtocol = USB-Pro\n|Selvane.network.ini: Port: USB-Pro braucht einen Port
+[Output]\nProtocol = USB-Pro\nPort = COM0\n|Selvane.network.ini: Zeile 3, Port: kein COM-Port: COM1 bis COM256
+[Output]\nProtocol = USB-Pro\nPort = COM257\n|Selvane.network.ini: Zeile 3, Port: kein COM-Port: COM1 bis COM256
+[Output]\nProtocol = USB-Pro\nPort = COM51\nUniverse = 1\n|Selvane.network.ini: Zeile 4, Universe: gilt nicht f
 EOF
   stop_emulator
   trap - EXIT

@@ -37,29 +37,29 @@ TEST(UsbProSettings, BadSettingsAreRefusedWithTheKeyAndLine) {
     const char* description;
   } cases[] = {
       {"[Output]\nProtocol = USB-Pro\n", ConfigProblem::UsbProWithoutPort,
-       "Port: USB-Pro needs a Port: the interface's COM port, such as COM3"},
+       "Port: USB-Pro braucht einen Port: den COM-Port des Interfaces, etwa COM3"},
       {"[Output]\nProtocol = USB-Pro\nPort =\n", ConfigProblem::UsbProWithoutPort,
-       "line 3, Port: USB-Pro needs a Port: the interface's COM port, such as COM3"},
+       "Zeile 3, Port: USB-Pro braucht einen Port: den COM-Port des Interfaces, etwa COM3"},
       {"[Output]\nProtocol = USB-Pro\nPort = COM0\n", ConfigProblem::BadPort,
-       "line 3, Port: not a COM port: use COM1 to COM256, such as COM3"},
+       "Zeile 3, Port: kein COM-Port: COM1 bis COM256, etwa COM3"},
       {"[Output]\nProtocol = USB-Pro\nPort = COM257\n", ConfigProblem::BadPort,
-       "line 3, Port: not a COM port: use COM1 to COM256, such as COM3"},
+       "Zeile 3, Port: kein COM-Port: COM1 bis COM256, etwa COM3"},
       {"[Output]\nProtocol = USB-Pro\nPort = /dev/ttyUSB0\n", ConfigProblem::BadPort,
-       "line 3, Port: not a COM port: use COM1 to COM256, such as COM3"},
+       "Zeile 3, Port: kein COM-Port: COM1 bis COM256, etwa COM3"},
       {"[Output]\nProtocol = USB-Pro\nPort = COM3\nUniverse = 1\n", ConfigProblem::NotForUsbPro,
-       "line 4, Universe: does not apply to USB-Pro: remove it (USB-Pro takes only Port)"},
+       "Zeile 4, Universe: gilt nicht f\xC3\xBCr USB-Pro: entfernen (USB-Pro braucht nur Port)"},
       // The first of them in the file is named.
       {"[Output]\nSourceName = x\nProtocol = USB-Pro\nPort = COM3\nDestination = 10.0.0.1\n",
        ConfigProblem::NotForUsbPro,
-       "line 2, SourceName: does not apply to USB-Pro: remove it (USB-Pro takes only Port)"},
+       "Zeile 2, SourceName: gilt nicht f\xC3\xBCr USB-Pro: entfernen (USB-Pro braucht nur Port)"},
       {"[Output]\nProtocol = USB-Pro\nPort = COM3\nPriority =\n", ConfigProblem::NotForUsbPro,
-       "line 4, Priority: does not apply to USB-Pro: remove it (USB-Pro takes only Port)"},
+       "Zeile 4, Priority: gilt nicht f\xC3\xBCr USB-Pro: entfernen (USB-Pro braucht nur Port)"},
       {"[Output]\nProtocol = sACN\nPort = COM3\n", ConfigProblem::PortNotForNetwork,
-       "line 3, Port: Port is for USB-Pro only: remove it, or set Protocol = USB-Pro"},
+       "Zeile 3, Port: Port gilt nur f\xC3\xBCr USB-Pro: entfernen oder Protocol = USB-Pro setzen"},
       {"[Output]\nProtocol = USB Pro\nPort = COM3\n", ConfigProblem::UnknownProtocol,
-       "line 2, Protocol: unknown protocol: use sACN, Art-Net or USB-Pro"},
+       "Zeile 2, Protocol: unbekanntes Protokoll: sACN, Art-Net oder USB-Pro"},
       {"[Output]\nProtocol = USB-Pro\nPort = COM3\nPort = COM4\n", ConfigProblem::RepeatedKey,
-       "line 4, Port: given twice"},
+       "Zeile 4, Port: doppelt angegeben"},
   };
   for (const Case& c : cases) {
     const ConfigResult r = Parse(c.text);
@@ -119,6 +119,7 @@ class Platform final : public EnginePlatform, public SettingsFile {
     return port;
   }
   void Report(const char* line) override { reports.push_back(line); }
+  void Log(const char* line) override { events.push_back(line); }
   bool Stamp(SettingsStamp& stamp) override {
     stamp = {text.size(), 1, kSettlingMs};  // written long enough ago to be used at once
     return true;
@@ -132,6 +133,7 @@ class Platform final : public EnginePlatform, public SettingsFile {
   std::string text = "[Output]\nProtocol = USB-Pro\nPort = COM7\n";
   FakePort port;
   std::vector<std::string> reports;
+  std::vector<std::string> events;  // the support log's lines
 };
 
 TEST(UsbProEngine, SkippedFramesAreNeitherSentNorErrorsAndAnOutageIsReportedOnceInTheTransportsWords) {
@@ -159,7 +161,7 @@ TEST(UsbProEngine, SkippedFramesAreNeitherSentNorErrorsAndAnOutageIsReportedOnce
   platform.port.error = 2;
   for (uint64_t ms = 135; ms < 2000; ms += 45) frame(ms);
   ASSERT_EQ(1u, platform.reports.size());
-  EXPECT_EQ("Selvane network output (DMX120.dll): no interface on COM7 (Windows error 2).\n", platform.reports[0]);
+  EXPECT_EQ("Selvane Netzwerk-Ausgabe (DMX120.dll): no interface on COM7 (Windows error 2).\n", platform.reports[0]);
   engine.Status(s);
   EXPECT_TRUE(s.usable);
 
