@@ -43,7 +43,7 @@ void BuildOutgoingPacket(const NetworkConfig& config, const Cid& cid, SequenceCo
 
 void RefreshOutgoingPacket(const NetworkConfig& config, SequenceCounters& sequences, const uint8_t* levels,
                            size_t count, OutgoingPacket& packet) {
-  PacketField slots;
+  PacketField slots{};
   switch (config.protocol) {
     case Protocol::UsbPro: {  // no sequence number on a serial line
       const PacketField data = usbpro::kDmxData[usbpro::kDmxSlots];
