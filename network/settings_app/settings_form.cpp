@@ -67,7 +67,7 @@ SettingsFields ReadFields(const char* text, size_t size) {
 
 std::string ComposeSettingsText(const SettingsFields& fields) {
   std::string text =
-      "; Selvane Netzwerk: die Einstellungen der Netzwerk-Ausgabe (sACN, Art-Net).\r\n"
+      "; Selvane Netzwerk: die Einstellungen der Netzwerk-Ausgabe (sACN, Art-Net, USB-Pro).\r\n"
       "; Geschrieben von Selvane-Netzwerk.exe, das die Datei beim Speichern ganz neu schreibt.\r\n"
       "[Output]\r\n";
   // The libraries refuse a key that does not apply to the protocol.
