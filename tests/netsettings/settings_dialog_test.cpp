@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <cctype>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -167,6 +168,16 @@ TEST(SettingsDialog, OpensWithTheDefaultsWhenThereIsNoFileAndSavesTheUsersOwn) {
   for (const wchar_t* button : {L"Speichern", L"Testen", L"Schlie\u00dfen"}) {
     ASSERT_TRUE(program.Control(button)) << "no button";
     EXPECT_NE(std::wstring::npos, TextOf(program.Control(button)).find(L'&'));
+  }
+  // No two accelerators alike: a key reaches one control.
+  std::wstring keys;
+  for (HWND child : order) {
+    const std::wstring text = TextOf(child);
+    const size_t amp = text.find(L'&');
+    if (amp == std::wstring::npos || amp + 1 >= text.size()) continue;
+    const wchar_t key = towlower(text[amp + 1]);
+    EXPECT_EQ(std::wstring::npos, keys.find(key)) << "accelerator " << static_cast<char>(key) << " twice";
+    keys += key;
   }
 
   EXPECT_EQ(L"sACN", TextOf(program.Field(L"Protokoll:")));
