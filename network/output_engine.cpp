@@ -9,12 +9,26 @@ namespace {
 
 constexpr char kPaused[] = "Die Ausgabe pausiert bis zum n\xC3\xA4" "chsten Enable.";
 
-// "sACN an 239.255.0.1:5568, Universum 1, Priorität 100, Quelle „Selvane“"
-void DescribeOutput(const NetworkConfig& c, char* out, size_t capacity) {
+// Where the frames go: "COM3", or "239.255.0.1:5568".
+void DescribeTarget(const NetworkConfig& c, char* out, size_t capacity) {
   const Destination to = DestinationOf(c);
-  const int n = std::snprintf(out, capacity, "%s an %u.%u.%u.%u:%u, Universum %u",
-                              c.protocol == Protocol::ArtNet ? "Art-Net" : "sACN", to.address >> 24,
-                              (to.address >> 16) & 255, (to.address >> 8) & 255, to.address & 255, to.port, c.universe);
+  if (c.protocol == Protocol::UsbPro)
+    std::snprintf(out, capacity, "COM%u", c.port.number);
+  else
+    std::snprintf(out, capacity, "%u.%u.%u.%u:%u", to.address >> 24, (to.address >> 16) & 255,
+                  (to.address >> 8) & 255, to.address & 255, to.port);
+}
+
+// "sACN an 239.255.0.1:5568, Universum 1, Priorität 100, Quelle „Selvane“"; "USB-Pro an COM3"
+void DescribeOutput(const NetworkConfig& c, char* out, size_t capacity) {
+  char target[32];
+  DescribeTarget(c, target, sizeof target);
+  if (c.protocol == Protocol::UsbPro) {
+    std::snprintf(out, capacity, "USB-Pro an %s", target);
+    return;
+  }
+  const int n = std::snprintf(out, capacity, "%s an %s, Universum %u",
+                              c.protocol == Protocol::ArtNet ? "Art-Net" : "sACN", target, c.universe);
   if (c.protocol == Protocol::Sacn && n > 0 && static_cast<size_t>(n) < capacity)
     std::snprintf(out + n, capacity - static_cast<size_t>(n),
                   ", Priorit\xC3\xA4t %u, Quelle \xE2\x80\x9E%s\xE2\x80\x9C", c.priority, c.sourceName);
@@ -119,10 +133,8 @@ void OutputEngine::SendFrame(const uint8_t* levels, size_t count) {
   if (outcome == SendOutcome::Sent) {
     ++framesSent_;
     if (lastSendFailed_) {
-      char again[64];
-      const uint32_t a = packet_.to.address;
-      std::snprintf(again, sizeof again, "%u.%u.%u.%u:%u", a >> 24, (a >> 16) & 255, (a >> 8) & 255, a & 255,
-                    packet_.to.port);
+      char again[32];
+      DescribeTarget(reading_.config, again, sizeof again);
       LogEvent("Senden an %s geht wieder.", again);
     }
     lastSendFailed_ = false;
@@ -145,9 +157,9 @@ vendor::Result OutputEngine::SetLevel(const uint8_t* levels, int32_t count, uint
   if (!levels || count < 1 || count > static_cast<int32_t>(kDmxSlots)) {
     char text[200];
     std::snprintf(text, sizeof text,
-                  "SetLevel was called with %s and the count %ld: it sends 1 to 512 levels. Nothing was sent; "
-                  "output is paused until the next Enable.",
-                  levels ? "levels" : "no address (NULL)", static_cast<long>(count));
+                  "SetLevel mit %s und der Anzahl %ld aufgerufen: gesendet werden 1 bis 512 Werte. Nichts "
+                  "gesendet. %s",
+                  levels ? "Werten" : "keiner Adresse (NULL)", static_cast<long>(count), kPaused);
     Report(text);
     badCall_ = true;
     return 0;

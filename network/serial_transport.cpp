@@ -50,18 +50,18 @@ void SerialTransport::DescribeFailure(const Destination&, char* out, size_t capa
   switch (outageFault_) {
     case SerialPort::Fault::kHeldElsewhere:
       std::snprintf(out, capacity,
-                    "COM%u is in use by another program (Windows error %d); output resumes when that program lets it "
-                    "go, tried once a second.", port, error);
+                    "COM%u ist von einem anderen Programm belegt (Windows-Fehler %d); die Ausgabe l\xC3\xA4uft "
+                    "wieder, sobald es COM%u freigibt (Versuch jede Sekunde).", port, error, port);
       return;
     case SerialPort::Fault::kOpenFailed:
       std::snprintf(out, capacity,
-                    "COM%u does not take the line settings of a USB Pro interface (Windows error %d); tried again "
-                    "once a second.", port, error);
+                    "COM%u nimmt die Einstellungen eines USB-Pro-Interfaces nicht an (Windows-Fehler %d); "
+                    "Versuch jede Sekunde.", port, error);
       return;
     default:
       std::snprintf(out, capacity,
-                    "no USB DMX interface on COM%u: unplugged? (Windows error %d); output resumes by itself when it "
-                    "is back, tried once a second.", port, error);
+                    "kein USB-DMX-Interface an COM%u: ausgesteckt? (Windows-Fehler %d); die Ausgabe l\xC3\xA4uft "
+                    "von selbst wieder, sobald es zur\xC3\xBC" "ck ist (Versuch jede Sekunde).", port, error);
       return;
   }
 }

@@ -16,8 +16,8 @@ class SerialTransport final : public Transport {
   SendOutcome Send(const uint8_t* bytes, size_t size, const Destination& to) override;
   void Close() override { port_.Close(); }
   int LastError() const override { return static_cast<int>(outageError_); }
-  const char* Name() const override { return "COM port"; }
-  const char* ErrorName() const override { return "Windows error"; }
+  const char* Name() const override { return "COM-Port"; }
+  const char* ErrorName() const override { return "Windows-Fehler"; }
   void DescribeFailure(const Destination& to, char* out, size_t capacity) const override;
 
   const SerialPort& Port() const { return port_; }

@@ -3,7 +3,10 @@
 # (virtual) X display, at 96 and at 144 dpi: <build dir>/netsettings-96.png and
 # netsettings-144.png with the example settings, netsettings-refused-96.png and
 # netsettings-refused-144.png with a file the libraries refuse (Art-Net
-# without a destination: the reason in the status and beside the field).
+# without a destination: the reason in the status and beside the field), and
+# netsettings-usbpro-96.png and netsettings-usbpro-144.png with a USB-Pro file
+# whose port is refused (COM257: the network fields off, the reason beside
+# "Anschluss:").
 #
 # Usage: bash tools/screenshot-netsettings.sh [build dir]
 #   build dir   default build/win32; build it first with
@@ -82,14 +85,18 @@ printf '%s\r\n' \
   "2026-12-09 19:31:20.045  DMX510.dll: Senden geht wieder" >"$logdir/Selvane-Netzwerk.log"
 
 status=0
-for shot in example refused; do
-  if [ "$shot" = example ]; then
-    cp network/Selvane.network.ini "$WINEPREFIX/drive_c/Selvane/"
-    name=netsettings
-  else
-    printf '[Output]\r\nProtocol = Art-Net\r\nUniverse = 291\r\n' >"$WINEPREFIX/drive_c/Selvane/Selvane.network.ini"
-    name=netsettings-refused
-  fi
+for shot in example refused usbpro; do
+  case "$shot" in
+    example)
+      cp network/Selvane.network.ini "$WINEPREFIX/drive_c/Selvane/"
+      name=netsettings ;;
+    refused)
+      printf '[Output]\r\nProtocol = Art-Net\r\nUniverse = 291\r\n' >"$WINEPREFIX/drive_c/Selvane/Selvane.network.ini"
+      name=netsettings-refused ;;
+    usbpro)
+      printf '[Output]\r\nProtocol = USB-Pro\r\nPort = COM257\r\n' >"$WINEPREFIX/drive_c/Selvane/Selvane.network.ini"
+      name=netsettings-usbpro ;;
+  esac
   for dpi in 96 144; do
     out="$build/$name-$dpi.png"
     rm -f "$out"

@@ -4,6 +4,7 @@
 #include <thread>
 
 #include "output_engine.h"
+#include "serial_transport.h"
 #include "test_pattern_sender.h"
 #include "udp_transport.h"
 #include "unique_any.h"
@@ -39,7 +40,9 @@ class TestPlatform final : public net::EnginePlatform, public net::SettingsFile 
   }
   net::SettingsFile& Settings() override { return *this; }
   const char* SettingsPath() override { return "(die Werte im Fenster)"; }
-  net::Transport& TransportFor(net::Protocol) override { return udp_; }
+  net::Transport& TransportFor(net::Protocol protocol) override {
+    return protocol == net::Protocol::UsbPro ? static_cast<net::Transport&>(serial_) : udp_;
+  }
   void Report(const char* line) override { lastReport_ = line; }
   void Log(const char*) override {}  // the window logs the test's outcome as one line
 
@@ -55,13 +58,17 @@ class TestPlatform final : public net::EnginePlatform, public net::SettingsFile 
     return net::ReadOutcome::Read;
   }
 
-  void Close() { udp_.Close(); }
+  void Close() {
+    udp_.Close();
+    serial_.Close();
+  }
   const std::string& LastReport() const { return lastReport_; }
 
  private:
   std::string settings_;
   net::Cid cid_;
   net::UdpTransport udp_;
+  net::SerialTransport serial_;
   std::string lastReport_;
 };
 
@@ -114,6 +121,7 @@ class EngineTestPatternSender final : public TestPatternSender {
     const net::Destination to = net::DestinationOf(status.config);
     result_.address = to.address;
     result_.port = to.port;
+    if (status.configured && status.config.protocol == net::Protocol::UsbPro) result_.comPort = status.config.port.number;
     result_.problem = status.problem;
     platform.Close();
   }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "com_port_list.h"
 #include "frm_netzwerk_layout.h"
 #include "log_view.h"
 #include "network_log.h"
@@ -36,9 +37,11 @@ constexpr int kIdFieldBase = 200;
 enum Part { kLabel, kInput, kMessage };
 int FieldId(Field f, Part part) { return kIdFieldBase + 10 * static_cast<int>(f) + part; }
 
-constexpr const wchar_t* kFieldLabels[kFieldCount] = {L"&Protokoll:", L"&Ziel:", L"&Universum:",
-                                                      L"P&riorit\u00e4t:", L"&Quellname:"};
-constexpr const wchar_t* kProtocols[] = {L"sACN", L"Art-Net"};
+constexpr const wchar_t* kFieldLabels[kFieldCount] = {L"&Protokoll:",        L"&Ziel:",      L"&Universum:",
+                                                      L"P&riorit\u00e4t:", L"&Quellname:", L"A&nschluss:"};
+// In the order of the list; the index is what the list selects.
+constexpr const wchar_t* kProtocols[] = {L"sACN", L"Art-Net", L"USB-Pro"};
+enum ProtocolItem { kSacnItem, kArtNetItem, kUsbProItem };
 
 // The path and its status; per field three; three buttons, the test's result; the log, its label and refresh.
 constexpr size_t kControlCount = 3 + 3 * kFieldCount + 4 + 3;
@@ -88,8 +91,8 @@ class FrmNetzwerk final : public WindowBase<FrmNetzwerk> {
   void Open();
   void ShowFields(const SettingsFields& fields);
   SettingsFields FieldsOnScreen() const;
-  bool ArtNet() const { return SendMessageW(Item(FieldId(Field::Protocol, kInput)), CB_GETCURSEL, 0, 0) == 1; }
-  void EnableSacnFields();
+  LRESULT ProtocolOnScreen() const { return SendMessageW(Item(FieldId(Field::Protocol, kInput)), CB_GETCURSEL, 0, 0); }
+  void EnableFieldsOfProtocol();
   void ClearMessages();
   bool CheckedConfig(net::NetworkConfig& config);
   void Save();
@@ -122,6 +125,9 @@ std::array<FrmNetzwerk::Control, kControlCount> FrmNetzwerk::Design() {
               {kLabelLeft, top + kLabelDrop, kLabelWidth, kFieldHeight}};
     if (f == Field::Protocol)
       d[i++] = {L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWNLIST, FieldId(f, kInput),
+                {kFieldLeft, top, kFieldWidth, kListHeight}};
+    else if (f == Field::Port)  // the ports that exist, or any name typed in
+      d[i++] = {L"COMBOBOX", L"", WS_TABSTOP | WS_VSCROLL | CBS_DROPDOWN | CBS_AUTOHSCROLL, FieldId(f, kInput),
                 {kFieldLeft, top, kFieldWidth, kListHeight}};
     else
       d[i++] = {L"EDIT", L"", kEditStyle, FieldId(f, kInput), {kFieldLeft, top, kFieldWidth, kFieldHeight}};
@@ -172,6 +178,9 @@ bool FrmNetzwerk::CreateControls() {
   }
   HWND protocol = Item(FieldId(Field::Protocol, kInput));
   for (const wchar_t* name : kProtocols) SendMessageW(protocol, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name));
+  HWND port = Item(FieldId(Field::Port, kInput));
+  for (const std::wstring& name : ExistingComPorts())
+    SendMessageW(port, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(name.c_str()));
   return true;
 }
 
@@ -248,9 +257,9 @@ void FrmNetzwerk::ShowFields(const SettingsFields& fields) {
                static_cast<WPARAM>(SendMessageW(protocol, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1),
                                                 reinterpret_cast<LPARAM>(name.c_str()))),
                0);
-  for (Field f : {Field::Destination, Field::Universe, Field::Priority, Field::SourceName})
+  for (Field f : {Field::Destination, Field::Universe, Field::Priority, Field::SourceName, Field::Port})
     SetText(FieldId(f, kInput), Utf8ToWide(fields[f]));
-  EnableSacnFields();
+  EnableFieldsOfProtocol();
 }
 
 SettingsFields FrmNetzwerk::FieldsOnScreen() const {
@@ -259,12 +268,19 @@ SettingsFields FrmNetzwerk::FieldsOnScreen() const {
   return fields;
 }
 
-// Priority and source name mean nothing to Art-Net.
-void FrmNetzwerk::EnableSacnFields() {
-  const BOOL sacn = !ArtNet();
-  for (Field f : {Field::Priority, Field::SourceName}) {
-    EnableWindow(Item(FieldId(f, kLabel)), sacn);
-    EnableWindow(Item(FieldId(f, kInput)), sacn);
+// Priority and source name mean nothing to Art-Net; a USB interface takes a
+// port and nothing of a network.
+void FrmNetzwerk::EnableFieldsOfProtocol() {
+  const LRESULT protocol = ProtocolOnScreen();
+  const bool usbPro = protocol == kUsbProItem, sacn = !usbPro && protocol != kArtNetItem;
+  const struct {
+    Field field;
+    bool enabled;
+  } fields[] = {{Field::Destination, !usbPro}, {Field::Universe, !usbPro}, {Field::Priority, sacn},
+                {Field::SourceName, sacn},     {Field::Port, usbPro}};
+  for (const auto& f : fields) {
+    EnableWindow(Item(FieldId(f.field, kLabel)), f.enabled);
+    EnableWindow(Item(FieldId(f.field, kInput)), f.enabled);
   }
 }
 
@@ -324,11 +340,16 @@ void FrmNetzwerk::Test() {
 
 void FrmNetzwerk::ShowTestResult() {
   const TestPatternResult r = sender_->Result();
+  wchar_t to[32];
+  if (r.comPort)
+    std::swprintf(to, sizeof to / sizeof *to, L"COM%u", r.comPort);
+  else
+    std::swprintf(to, sizeof to / sizeof *to, L"%u.%u.%u.%u:%u", r.address >> 24, (r.address >> 16) & 255,
+                  (r.address >> 8) & 255, r.address & 255, static_cast<unsigned>(r.port));
   wchar_t text[320];
   std::swprintf(text, sizeof text / sizeof *text,
-           L"Testmuster gesendet (Alle Kan\u00e4le 50 %%): %u Bilder, %u Fehler%ls, an %u.%u.%u.%u:%u.", r.frames,
-           r.errors, r.lastError ? (L" (zuletzt " + SystemMessage(r.lastError) + L")").c_str() : L"",
-           r.address >> 24, (r.address >> 16) & 255, (r.address >> 8) & 255, r.address & 255, static_cast<unsigned>(r.port));
+           L"Testmuster gesendet (Alle Kan\u00e4le 50 %%): %u Bilder, %u Fehler%ls, an %ls.", r.frames,
+           r.errors, r.lastError ? (L" (zuletzt " + SystemMessage(r.lastError) + L")").c_str() : L"", to);
   SetText(302, r.frames == 0 && !r.problem.empty() ? L"Kein Test: " + Utf8ToWide(r.problem) : std::wstring(text));
   EnableWindow(Item(kIdTest), TRUE);
   net::AppendNetworkLogLine(text);
@@ -354,7 +375,8 @@ LRESULT FrmNetzwerk::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) n
         case kIdTest: Test(); return 0;
         case kIdRefresh: RefreshLog(); return 0;
       }
-      if (LOWORD(wParam) == FieldId(Field::Protocol, kInput) && HIWORD(wParam) == CBN_SELCHANGE) EnableSacnFields();
+      if (LOWORD(wParam) == FieldId(Field::Protocol, kInput) && HIWORD(wParam) == CBN_SELCHANGE)
+        EnableFieldsOfProtocol();
       return 0;
     case WM_CTLCOLORSTATIC: {
       // The messages beside the fields in red.

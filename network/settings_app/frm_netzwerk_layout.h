@@ -9,7 +9,7 @@ struct TwipsRect {
 
 inline constexpr int kPx = 15;  // twips per pixel at 96 dpi
 inline constexpr int kClientWidth = 620 * kPx;
-inline constexpr int kClientHeight = 480 * kPx;
+inline constexpr int kClientHeight = 512 * kPx;
 inline constexpr int kFontPoints = 8;
 
 // Left column: labels; middle: fields; right: the message beside a field.
@@ -26,12 +26,12 @@ inline constexpr int kFirstFieldTop = 80 * kPx, kFieldPitch = 32 * kPx;
 // A drop-down list's height includes its open list.
 inline constexpr int kListHeight = 80 * kPx;
 
-inline constexpr int kButtonTop = 248 * kPx, kButtonWidth = 88 * kPx, kButtonHeight = 25 * kPx;
+inline constexpr int kButtonTop = 280 * kPx, kButtonWidth = 88 * kPx, kButtonHeight = 25 * kPx;
 inline constexpr int kSaveLeft = kFieldLeft, kTestLeft = 202 * kPx, kCloseLeft = 520 * kPx;
-inline constexpr TwipsRect kTestResult{kFieldLeft, 282 * kPx, kWideWidth, 34 * kPx};
+inline constexpr TwipsRect kTestResult{kFieldLeft, 314 * kPx, kWideWidth, 34 * kPx};
 
-inline constexpr TwipsRect kLogLabel{kLabelLeft, 330 * kPx, 360 * kPx, 16 * kPx};
-inline constexpr TwipsRect kRefresh{kCloseLeft, 324 * kPx, kButtonWidth, kButtonHeight};
-inline constexpr TwipsRect kLog{kLabelLeft, 354 * kPx, 596 * kPx, 114 * kPx};
+inline constexpr TwipsRect kLogLabel{kLabelLeft, 362 * kPx, 360 * kPx, 16 * kPx};
+inline constexpr TwipsRect kRefresh{kCloseLeft, 356 * kPx, kButtonWidth, kButtonHeight};
+inline constexpr TwipsRect kLog{kLabelLeft, 386 * kPx, 596 * kPx, 114 * kPx};
 
 }  // namespace selvane::netsettings::layout

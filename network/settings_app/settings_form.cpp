@@ -8,7 +8,7 @@ namespace selvane::netsettings {
 namespace {
 
 // The file's key names, in the order a save writes them.
-constexpr const char* kKeys[kFieldCount] = {"Protocol", "Destination", "Universe", "Priority", "SourceName"};
+constexpr const char* kKeys[kFieldCount] = {"Protocol", "Destination", "Universe", "Priority", "SourceName", "Port"};
 
 std::string_view Trimmed(std::string_view s) {
   const size_t first = s.find_first_not_of(" \t\r");
@@ -32,6 +32,8 @@ Field FieldOfKey(const char* key) {
     if (SameNoCase(key, kKeys[k])) return static_cast<Field>(k);
   return Field::None;
 }
+
+bool IsUsbPro(const SettingsFields& fields) { return SameNoCase(Trimmed(fields[Field::Protocol]), "USB-Pro"); }
 
 SettingsFields DefaultFields() {
   const net::NetworkConfig defaults;
@@ -65,10 +67,13 @@ SettingsFields ReadFields(const char* text, size_t size) {
 
 std::string ComposeSettingsText(const SettingsFields& fields) {
   std::string text =
-      "; Selvane Netzwerk: die Einstellungen der Netzwerk-Ausgabe (sACN, Art-Net).\r\n"
+      "; Selvane Netzwerk: die Einstellungen der Netzwerk-Ausgabe (sACN, Art-Net, USB-Pro).\r\n"
       "; Geschrieben von Selvane-Netzwerk.exe, das die Datei beim Speichern ganz neu schreibt.\r\n"
       "[Output]\r\n";
+  // The libraries refuse a key that does not apply to the protocol.
+  const bool usbPro = IsUsbPro(fields);
   for (int k = 0; k < kFieldCount; ++k) {
+    if ((k == static_cast<int>(Field::Port)) != usbPro && k != static_cast<int>(Field::Protocol)) continue;
     text += kKeys[k];
     text += " = ";
     text += fields.values[k];
@@ -85,15 +90,17 @@ std::string FieldMessage(const net::ConfigResult& result) {
 
 FieldsCheck CheckFields(const SettingsFields& fields) {
   FieldsCheck check;
-  // The file cannot hold these in a value: they begin a comment there.
+  const std::string text = ComposeSettingsText(fields);
+  // The file cannot hold these in a value: they begin a comment there. Only
+  // what a save writes counts: a field that does not apply is not checked.
   for (int k = 0; k < kFieldCount; ++k) {
+    if (text.find(std::string("\n") + kKeys[k] + " = ") == std::string::npos) continue;
     if (fields.values[k].find_first_of(";#") != std::string::npos) {
       check.field = static_cast<Field>(k);
       check.message = "; und # sind hier nicht m\xC3\xB6glich (sie beginnen in der Datei einen Kommentar)";
       return check;
     }
   }
-  const std::string text = ComposeSettingsText(fields);
   const net::ConfigResult result = net::ParseNetworkConfig(text.data(), text.size());
   if (!result.Ok()) {
     check.field = FieldOfKey(result.key);

@@ -9,10 +9,10 @@
 
 namespace selvane::netsettings {
 
-enum class Field { Protocol, Destination, Universe, Priority, SourceName, None };
-inline constexpr int kFieldCount = 5;
+enum class Field { Protocol, Destination, Universe, Priority, SourceName, Port, None };
+inline constexpr int kFieldCount = 6;
 
-// As typed, in UTF-8; Protocol is "sACN" or "Art-Net".
+// As typed, in UTF-8; Protocol is "sACN", "Art-Net" or "USB-Pro".
 struct SettingsFields {
   std::string values[kFieldCount];
   std::string& operator[](Field f) { return values[static_cast<int>(f)]; }
@@ -22,11 +22,15 @@ struct SettingsFields {
 // What the libraries use when a key is missing: the example file's values.
 SettingsFields DefaultFields();
 
+// The protocol the libraries would read from the field, any case.
+bool IsUsbPro(const SettingsFields& fields);
+
 // The values of [Output] as far as they can be read, also from a file the
 // libraries refuse; a key that is missing keeps its default.
 SettingsFields ReadFields(const char* text, size_t size);
 
-// The whole file a save writes: our comment lines, then every key in a fixed order.
+// The whole file a save writes: our comment lines, then the keys of the
+// protocol in a fixed order (USB-Pro: Protocol and Port; else every other key).
 std::string ComposeSettingsText(const SettingsFields& fields);
 
 struct FieldsCheck {

@@ -20,9 +20,10 @@ inline constexpr DWORD kTestPatternPeriodMs = 45;  // about 22 frames a second, 
 struct TestPatternResult {
   unsigned frames = 0;  // sent
   unsigned errors = 0;  // sends that failed
-  DWORD lastError = 0;  // the last Winsock error, 0 if none
+  DWORD lastError = 0;  // the last Winsock or Windows error, 0 if none
   uint32_t address = 0;  // destination, IPv4 host order
   uint16_t port = 0;
+  unsigned comPort = 0;  // USB-Pro: the interface's COM port number instead
   net::Cid cid{};  // the test's own sACN source, never the host's
   std::string problem;  // UTF-8: why the engine could not send, or the last send error
 };
@@ -40,7 +41,7 @@ class TestPatternSender {
 };
 
 // Through the libraries' own output engine, from this program: its own
-// socket, its own CID.
+// socket, its own CID; for USB-Pro the libraries' own serial transport.
 std::unique_ptr<TestPatternSender> MakeEngineTestPatternSender();
 
 }  // namespace selvane::netsettings

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <cwctype>
 #include <string>
 #include <vector>
 
@@ -105,6 +107,12 @@ class SettingsProgram {
     SendMessageW(list, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
     SendMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
   }
+  // A port chosen from the list of "Anschluss:", as a click on it does.
+  void PickPort(const std::wstring& name) const {
+    HWND list = Field(L"Anschluss:");
+    SendMessageW(list, CB_SELECTSTRING, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(name.c_str()));
+    SendMessageW(window_, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), CBN_SELCHANGE), reinterpret_cast<LPARAM>(list));
+  }
   void Click(const std::wstring& button) const { SendMessageW(Control(button), BM_CLICK, 0, 0); }
   // A key pressed in a field goes through the program's own message loop.
   void PressKey(const std::wstring& label, WPARAM key) const {
@@ -146,7 +154,7 @@ TEST(SettingsDialog, OpensWithTheDefaultsWhenThereIsNoFileAndSavesTheUsersOwn) {
   ASSERT_TRUE(program.Window()) << "no window titled \"Selvane Netzwerk\" appeared";
 
   // Labels exactly so, each right before its field in tab order, all with accelerators.
-  const wchar_t* labels[] = {L"Protokoll:", L"Ziel:", L"Universum:", L"Priorit\u00e4t:", L"Quellname:"};
+  const wchar_t* labels[] = {L"Protokoll:", L"Ziel:", L"Universum:", L"Priorit\u00e4t:", L"Quellname:", L"Anschluss:"};
   std::vector<HWND> order = program.Children();
   for (const wchar_t* label : labels) {
     HWND l = program.Control(label);
@@ -161,12 +169,23 @@ TEST(SettingsDialog, OpensWithTheDefaultsWhenThereIsNoFileAndSavesTheUsersOwn) {
     ASSERT_TRUE(program.Control(button)) << "no button";
     EXPECT_NE(std::wstring::npos, TextOf(program.Control(button)).find(L'&'));
   }
+  // No two accelerators alike: a key reaches one control.
+  std::wstring keys;
+  for (HWND child : order) {
+    const std::wstring text = TextOf(child);
+    const size_t amp = text.find(L'&');
+    if (amp == std::wstring::npos || amp + 1 >= text.size()) continue;
+    const wchar_t key = towlower(text[amp + 1]);
+    EXPECT_EQ(std::wstring::npos, keys.find(key)) << "accelerator " << static_cast<char>(key) << " twice";
+    keys += key;
+  }
 
   EXPECT_EQ(L"sACN", TextOf(program.Field(L"Protokoll:")));
   EXPECT_EQ(L"", TextOf(program.Field(L"Ziel:")));
   EXPECT_EQ(L"1", TextOf(program.Field(L"Universum:")));
   EXPECT_EQ(L"100", TextOf(program.Field(L"Priorit\u00e4t:")));
   EXPECT_EQ(L"Selvane", TextOf(program.Field(L"Quellname:")));
+  EXPECT_FALSE(IsWindowEnabled(program.Field(L"Anschluss:"))) << "a port is for USB-Pro alone";
   EXPECT_EQ(sandbox.UserIni(), TextOf(program.Field(L"Datei:")));
   EXPECT_NE(std::wstring::npos, program.Status().find(L"Vorgaben")) << program.Status();
   // The log's last lines, newest last.
@@ -265,6 +284,101 @@ TEST(SettingsDialog, AFileBesideTheLibrariesThatCannotBeWrittenIsNeverWrittenEls
       << program.Status();
   EXPECT_EQ(locked, Sandbox::Read(sandbox.BesideIni()));
   EXPECT_EQ("<missing>", Sandbox::Read(sandbox.UserIni())) << "a saved file that nobody reads is worse";
+}
+
+// A COM port name for as long as the test runs (Wine lists it among the DOS
+// device names, as Windows lists an interface that is plugged in).
+class ComPort {
+ public:
+  explicit ComPort(const wchar_t* name)
+      : name_(name), defined_(DefineDosDeviceW(DDD_RAW_TARGET_PATH, name, L"\\Device\\Null") != FALSE) {}
+  ~ComPort() {
+    if (defined_) DefineDosDeviceW(DDD_RAW_TARGET_PATH | DDD_REMOVE_DEFINITION, name_, L"\\Device\\Null");
+  }
+  ComPort(const ComPort&) = delete;
+  ComPort& operator=(const ComPort&) = delete;
+  bool Defined() const { return defined_; }
+
+ private:
+  const wchar_t* name_;
+  bool defined_;
+};
+
+// The fields a USB interface has no use for, and the one it needs.
+void ExpectUsbProFields(const SettingsProgram& program) {
+  for (const wchar_t* label : {L"Ziel:", L"Universum:", L"Priorit\u00e4t:", L"Quellname:"})
+    EXPECT_FALSE(IsWindowEnabled(program.Field(label))) << testing::PrintToString(std::wstring(label));
+  EXPECT_TRUE(IsWindowEnabled(program.Field(L"Anschluss:")));
+}
+
+TEST(SettingsDialog, UsbProIsSavedWithItsPortAndNoNetworkKeyAndABadPortIsRefusedBesideAnschluss) {
+  Sandbox sandbox(L"dialog-usbpro");
+  Sandbox::Write(sandbox.UserIni(), kUserSacn);
+  ComPort com58(L"COM58");
+  ASSERT_TRUE(com58.Defined()) << "cannot define COM58: " << GetLastError();
+  SettingsProgram program(sandbox);
+  ASSERT_TRUE(program.Window());
+  HWND port = program.Field(L"Anschluss:");
+  ASSERT_TRUE(port) << "no label \"Anschluss:\"";
+  wchar_t className[32] = {};
+  GetClassNameW(port, className, 32);
+  EXPECT_STREQ(L"ComboBox", className);
+  EXPECT_EQ(static_cast<LONG>(CBS_DROPDOWN), GetWindowLongW(port, GWL_STYLE) & 3) << "a list that takes a typed name";
+
+  // The ports that exist are listed: COM58 came into being before the program started.
+  ASSERT_NE(CB_ERR, SendMessageW(port, CB_FINDSTRINGEXACT, static_cast<WPARAM>(-1), reinterpret_cast<LPARAM>(L"COM58")))
+      << "COM58 is not in the list of ports";
+  program.SelectProtocol(L"USB-Pro");
+  ExpectUsbProFields(program);
+
+  program.Type(L"Anschluss:", L"COM257");
+  program.Click(L"Speichern");
+  ASSERT_TRUE(WaitFor([&] { return !program.Message(L"Anschluss:").empty(); }, 10000));
+  // The parser's own words: the same text the libraries give.
+  const std::string bad = "[Output]\r\nProtocol = USB-Pro\r\nPort = COM257\r\n";
+  std::string reason = selvane::net::ConfigProblemReason(ParseNetworkConfig(bad.data(), bad.size()));
+  reason[0] = static_cast<char>(toupper(reason[0]));
+  EXPECT_EQ(std::wstring(reason.begin(), reason.end()), program.Message(L"Anschluss:"));
+  EXPECT_NE(std::wstring::npos, program.Status().find(L"unver\u00e4ndert"));
+  EXPECT_EQ(kUserSacn, Sandbox::Read(sandbox.UserIni())) << "a refused save touches nothing";
+
+  program.PickPort(L"COM58");
+  program.Click(L"Speichern");
+  ASSERT_TRUE(WaitFor([&] { return ParseFile(sandbox.UserIni()).config.protocol == Protocol::UsbPro; }, 10000))
+      << Sandbox::Read(sandbox.UserIni());
+  EXPECT_EQ(58u, ParseFile(sandbox.UserIni()).config.port.number);
+  EXPECT_EQ(L"", program.Message(L"Anschluss:")) << "the old message goes";
+
+  program.Type(L"Anschluss:", L"com12");
+  program.Click(L"Speichern");
+  ASSERT_TRUE(WaitFor([&] { return ParseFile(sandbox.UserIni()).config.port.number == 12; }, 10000))
+      << Sandbox::Read(sandbox.UserIni());
+  EXPECT_TRUE(ParseFile(sandbox.UserIni()).Ok());
+  const std::string text = Sandbox::Read(sandbox.UserIni());
+  EXPECT_NE(std::string::npos, text.find("Protocol = USB-Pro\r\nPort = com12\r\n")) << text;
+  for (const char* key : {"Destination", "Universe", "Priority", "SourceName"})
+    EXPECT_EQ(std::string::npos, text.find(key)) << text;
+}
+
+TEST(SettingsDialog, AUsbProFileOpensWithUsbProAndItsPortAndTheNetworkFieldsOff) {
+  Sandbox sandbox(L"dialog-usbpro-open");
+  Sandbox::Write(sandbox.UserIni(), "[Output]\r\nProtocol = usb-pro\r\nPort = \\\\.\\COM7\r\n");
+  SettingsProgram program(sandbox);
+  ASSERT_TRUE(program.Window());
+  EXPECT_EQ(L"USB-Pro", TextOf(program.Field(L"Protokoll:")));
+  EXPECT_EQ(L"\\\\.\\COM7", TextOf(program.Field(L"Anschluss:")));
+  EXPECT_NE(std::wstring::npos, program.Status().find(L"in Kraft")) << program.Status();
+  ExpectUsbProFields(program);
+
+  // Back to a network protocol: the port goes off, and is not written.
+  program.SelectProtocol(L"sACN");
+  EXPECT_FALSE(IsWindowEnabled(program.Field(L"Anschluss:")));
+  EXPECT_TRUE(IsWindowEnabled(program.Field(L"Universum:")));
+  program.Click(L"Speichern");
+  ASSERT_TRUE(WaitFor([&] { return ParseFile(sandbox.UserIni()).config.protocol == Protocol::Sacn; }, 10000))
+      << Sandbox::Read(sandbox.UserIni());
+  EXPECT_TRUE(ParseFile(sandbox.UserIni()).Ok());
+  EXPECT_EQ(std::string::npos, Sandbox::Read(sandbox.UserIni()).find("Port"));
 }
 
 }  // namespace

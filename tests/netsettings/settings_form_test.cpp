@@ -116,7 +116,53 @@ TEST(SettingsForm, EveryProblemHasAGermanReasonAndTheLineAndKeyAreNamed) {
   net::DescribeConfigProblem(r, text, sizeof text);
   EXPECT_STREQ("Zeile 2, Priority: au\xC3\x9F" "erhalb des Bereichs: die sACN-Priorit\xC3\xA4t ist 0 bis 200", text);
   EXPECT_EQ(Field::Priority, FieldOfKey(r.key));
-  EXPECT_EQ(Field::None, FieldOfKey("Port"));
+  EXPECT_EQ(Field::Port, FieldOfKey("port"));
+  EXPECT_EQ(Field::None, FieldOfKey("Baud"));
+}
+
+SettingsFields UsbPro(const char* port) {
+  SettingsFields f = DefaultFields();
+  f[Field::Protocol] = "USB-Pro";
+  f[Field::Port] = port;
+  return f;
+}
+
+TEST(SettingsForm, AUsbProSaveWritesProtocolAndPortAndNoNetworkKey) {
+  SettingsFields f = UsbPro("COM12");
+  f[Field::Destination] = "10.0.0.1";  // left over from a network set-up, disabled on screen
+  const std::string text = ComposeSettingsText(f);
+  EXPECT_NE(std::string::npos, text.find("Protocol = USB-Pro\r\nPort = COM12\r\n")) << text;
+  for (const char* key : {"Destination", "Universe", "Priority", "SourceName"})
+    EXPECT_EQ(std::string::npos, text.find(key)) << text;
+  const FieldsCheck check = CheckFields(f);
+  ASSERT_TRUE(check.Ok()) << check.message;
+  EXPECT_EQ(net::Protocol::UsbPro, check.config.protocol);
+  EXPECT_EQ(12u, check.config.port.number);
+  EXPECT_TRUE(CheckFields(UsbPro("\\\\.\\COM256")).Ok());
+
+  // A port typed for a network protocol is not written: the libraries would refuse it.
+  SettingsFields sacn = DefaultFields();
+  sacn[Field::Port] = "COM3";
+  EXPECT_EQ(std::string::npos, ComposeSettingsText(sacn).find("Port")) << ComposeSettingsText(sacn);
+  EXPECT_TRUE(CheckFields(sacn).Ok());
+}
+
+TEST(SettingsForm, ABadPortIsNamedAtThePortFieldInTheParsersWords) {
+  for (const char* port : {"COM0", "COM257", "Drucker", "", "COM03"}) {
+    const FieldsCheck check = CheckFields(UsbPro(port));
+    EXPECT_FALSE(check.Ok()) << port;
+    EXPECT_EQ(Field::Port, check.field) << port << ": " << check.message;
+    const std::string text = ComposeSettingsText(UsbPro(port));
+    EXPECT_EQ(FieldMessage(net::ParseNetworkConfig(text.data(), text.size())), check.message) << port;
+  }
+}
+
+TEST(SettingsForm, AUsbProFileReadsBackItsProtocolAndPort) {
+  const std::string text = "[Output]\r\nProtocol = usb-pro\r\nPort = \\\\.\\COM12\r\n";
+  const SettingsFields f = ReadFields(text.data(), text.size());
+  EXPECT_EQ("usb-pro", f[Field::Protocol]);
+  EXPECT_EQ("\\\\.\\COM12", f[Field::Port]);
+  EXPECT_EQ("", DefaultFields()[Field::Port]);
 }
 
 }  // namespace

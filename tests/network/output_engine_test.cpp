@@ -341,7 +341,13 @@ TEST(OutputEngine, SetLevelWithACountOutside1To512OrNoAddressAnswers0AndSendsNot
   EXPECT_TRUE(platform.transport.sent.empty()) << "a frame went out for an unusable call";
   EXPECT_EQ(std::size(bad), platform.reports.size()) << "each kind of call reported once";
   ASSERT_FALSE(platform.reports.empty());
-  EXPECT_NE(std::string::npos, platform.reports[0].find("SetLevel")) << platform.reports[0];
+  // In German like every status text, naming what the host passed.
+  EXPECT_NE(std::string::npos,
+            platform.reports[0].find("SetLevel mit Werten und der Anzahl 0 aufgerufen: gesendet werden 1 bis 512 "
+                                     "Werte. Nichts gesendet. Die Ausgabe pausiert bis zum n\xC3\xA4" "chsten Enable."))
+      << platform.reports[0];
+  EXPECT_NE(std::string::npos, platform.reports[4].find("SetLevel mit keiner Adresse (NULL) und der Anzahl 510"))
+      << platform.reports[4];
   EXPECT_EQ(1, engine.SetLevel(g_levels, 512, 0));
   EXPECT_EQ(1, engine.SetLevel(g_levels, 1, 0));
   EXPECT_EQ(2u, platform.transport.sent.size());

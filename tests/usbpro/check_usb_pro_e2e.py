@@ -76,7 +76,7 @@ def main():
         check("USB-Pro on COM51, serial number 12345678" in host_text, "the host's status has no serial number")
     elif scenario == "unplug":
         check(host["problems"] == 1, f"{host['problems']} problems reported, expected exactly one")
-        check("no USB DMX interface on COM51" in host_text, "the host's status does not say the interface is gone")
+        check("kein USB-DMX-Interface an COM51" in host_text, "the host's status does not say the interface is gone")
         unplugged, back = events.get("unplug", [None])[0], events.get("replug", [None])[0]
         check(unplugged and back, "the emulator did not unplug and plug back in")
         if unplugged and back:

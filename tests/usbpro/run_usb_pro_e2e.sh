@@ -97,7 +97,7 @@ if [ "$scenario" = held ]; then
   run_host $'[Output]\nProtocol = USB-Pro\nPort = COM52\n'
   rm -f "$held_link"
   [ "$status" -eq 0 ] || fail "exit status $status: the library must go on answering 1 while the port is held"
-  grep -q "COM52 is in use by another program" <<<"$output" || fail "the status does not say that another program holds the port"
+  grep -q "COM52 ist von einem anderen Programm belegt" <<<"$output" || fail "the status does not say that another program holds the port"
   grep -q "problems reported   1$" <<<"$output" || fail "not exactly one report"
   grep -q "frames sent         0," <<<"$output" || fail "frames counted sent to a port that never opened"
   echo "PASS ($scenario): one report that says so, output paused, the host undisturbed"

@@ -97,10 +97,10 @@ class FakePort final : public Transport {
   }
   void Close() override {}
   int LastError() const override { return error; }
-  const char* Name() const override { return "COM port"; }
-  const char* ErrorName() const override { return "Windows error"; }
+  const char* Name() const override { return "COM-Port"; }
+  const char* ErrorName() const override { return "Windows-Fehler"; }
   void DescribeFailure(const Destination&, char* out, size_t capacity) const override {
-    std::snprintf(out, capacity, "no interface on COM%u (Windows error %d).", port, error);
+    std::snprintf(out, capacity, "kein Interface an COM%u (Windows-Fehler %d).", port, error);
   }
 
   unsigned port = 0;
@@ -161,13 +161,18 @@ TEST(UsbProEngine, SkippedFramesAreNeitherSentNorErrorsAndAnOutageIsReportedOnce
   platform.port.error = 2;
   for (uint64_t ms = 135; ms < 2000; ms += 45) frame(ms);
   ASSERT_EQ(1u, platform.reports.size());
-  EXPECT_EQ("Selvane Netzwerk-Ausgabe (DMX120.dll): no interface on COM7 (Windows error 2).\n", platform.reports[0]);
+  EXPECT_EQ("Selvane Netzwerk-Ausgabe (DMX120.dll): kein Interface an COM7 (Windows-Fehler 2).\n", platform.reports[0]);
   engine.Status(s);
   EXPECT_TRUE(s.usable);
 
   platform.port.outcome = SendOutcome::Sent;  // back: the current levels go out at once
   frame(2000);
   EXPECT_EQ(2u, platform.port.messages.size());
+
+  // The log names the port, not a network destination.
+  ASSERT_EQ(2u, platform.events.size());
+  EXPECT_EQ("DMX120.dll: Ausgabe gestartet: USB-Pro an COM7 (Einstellungen: Selvane.network.ini)", platform.events[0]);
+  EXPECT_EQ("DMX120.dll: Senden an COM7 geht wieder.", platform.events[1]);
 }
 
 }  // namespace
