@@ -9,6 +9,7 @@ set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
 fail() { echo "FAIL: $*"; exit 1; }
+. "$here/../usbpro/emulator_link.sh"
 
 command -v python3 >/dev/null || fail "python3 is needed for the emulated interface, and there is none in PATH"
 python3 -c 'import os, tty; m, s = os.openpty(); tty.setraw(s)' 2>/dev/null ||
@@ -33,12 +34,7 @@ stop_all() {
   wait "$emulator" 2>/dev/null
 }
 trap stop_all EXIT
-for _ in $(seq 200); do
-  [ -L "$link" ] && break
-  kill -0 "$emulator" 2>/dev/null || fail "the emulator ended: $(cat "$work/emulator.out")"
-  sleep 0.05
-done
-[ -L "$link" ] || fail "the emulator made no link $link"
+wait_for_emulator_link "$link"
 
 (cd "$app" && timeout 300 wine Selvane-Netzwerk.exe </dev/null >"$work/program.out" 2>&1) &
 program=$!

@@ -10,6 +10,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "$1" && pwd)
 scenario=$2
 fail() { echo "FAIL ($scenario): $*"; exit 1; }
+. "$here/emulator_link.sh"
 
 command -v python3 >/dev/null || fail "python3 is needed for the emulated interface, and there is none in PATH"
 python3 -c 'import os, tty; m, s = os.openpty(); tty.setraw(s)' 2>/dev/null ||
@@ -52,12 +53,7 @@ stop_emulator() {
   wait "$emulator" 2>/dev/null
 }
 trap stop_emulator EXIT
-for _ in $(seq 200); do
-  [ -L "$link" ] && break
-  kill -0 "$emulator" 2>/dev/null || fail "the emulator ended: $(cat "$work/emulator.out")"
-  sleep 0.05
-done
-[ -L "$link" ] || fail "the emulator made no link $link"
+wait_for_emulator_link "$link"
 
 # Runs the host with one settings file; its summary in $output, its exit status in $status.
 run_host() {

@@ -8,6 +8,7 @@ set -uo pipefail
 program=$(realpath "$1") mode=$2
 here="$(cd "$(dirname "$0")" && pwd)"
 fail() { echo "FAIL: $*"; exit 1; }
+. "$here/emulator_link.sh"
 
 command -v python3 >/dev/null || fail "python3 is needed for the emulated interface, and there is none in PATH"
 python3 -c 'import os, tty; m, s = os.openpty(); tty.setraw(s)' 2>/dev/null ||
@@ -42,12 +43,7 @@ stop_emulator() {
   [ -z "$checks" ] || rm -f "$denied"
 }
 trap stop_emulator EXIT
-for _ in $(seq 200); do
-  [ -L "$link" ] && break
-  kill -0 "$emulator" 2>/dev/null || fail "the emulator ended: $(cat "$work/emulator.out")"
-  sleep 0.05
-done
-[ -L "$link" ] || fail "the emulator made no link $link"
+wait_for_emulator_link "$link"
 
 (cd "$(dirname "$program")" && timeout 180 wine "$(basename "$program")" $port $seconds "Z:$ticks" $checks \
   </dev/null >"$work/program.out" 2>&1)
