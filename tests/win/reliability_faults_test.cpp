@@ -583,22 +583,27 @@ TEST_F(FaultTest, ExceptionChainLeftBrokenByTheLibraryIsPutBack) {
 }
 
 // A library that sets the x87 control word to Delphi's 0x1372, unmasks the
-// SSE exceptions and leaves values on the x87 stack inside its call.
+// SSE exceptions and leaves values on the x87 stack inside its call; and one
+// that only leaves values there, the control words as they were.
 TEST_F(FaultTest, FloatingPointStateOfTheHostOutlastsTheTick) {
   ASSERT_TRUE(Place(L"DMX60.dll", L"DMX60.dll"));
   VendorDoubleClient dmx60(Folder().File(L"DMX60.dll").c_str());
   ASSERT_TRUE(dmx60.Loaded());
-  dmx60.SetBehaviour(VENDOR_DOUBLE_FP_STATE, 63);
-  const FpState before = ReadFpState();
-  ASSERT_EQ(before.x87Tags, 0xFFFF);
-  ASSERT_HRESULT_SUCCEEDED(host.Enable());
-  ASSERT_TRUE(PumpUntil([&] { return dmx60.CallCount() >= 64; }, 2000));
-  ASSERT_HRESULT_SUCCEEDED(host.Disable());
-  const FpState after = ReadFpState();
-  EXPECT_EQ(after.x87Control, before.x87Control) << std::hex << after.x87Control;
-  EXPECT_EQ(after.mxcsr, before.mxcsr) << std::hex << after.mxcsr;
-  EXPECT_EQ(after.x87Tags, 0xFFFF) << "values left on the x87 stack: " << std::hex << after.x87Tags;
-  EXPECT_GE(dmx60.FrameCount(), 1);
+  for (const int32_t behaviour : {VENDOR_DOUBLE_FP_STATE, VENDOR_DOUBLE_FP_STACK_LEFT}) {
+    SCOPED_TRACE(behaviour);
+    dmx60.Reset();
+    dmx60.SetBehaviour(behaviour, 63);
+    const FpState before = ReadFpState();
+    ASSERT_EQ(before.x87Tags, 0xFFFF);
+    ASSERT_HRESULT_SUCCEEDED(host.Enable());
+    ASSERT_TRUE(PumpUntil([&] { return dmx60.CallCount() >= 64; }, 2000));
+    ASSERT_HRESULT_SUCCEEDED(host.Disable());
+    const FpState after = ReadFpState();
+    EXPECT_EQ(after.x87Control, before.x87Control) << std::hex << after.x87Control;
+    EXPECT_EQ(after.mxcsr, before.mxcsr) << std::hex << after.mxcsr;
+    EXPECT_EQ(after.x87Tags, 0xFFFF) << "values left on the x87 stack: " << std::hex << after.x87Tags;
+    EXPECT_GE(dmx60.FrameCount(), 1);
+  }
 }
 
 // A DMX510.dll that writes a whole 512-slot universe at the address it gets:

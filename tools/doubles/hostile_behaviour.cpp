@@ -57,6 +57,9 @@ __attribute__((noinline)) void Hostile(int32_t behaviour, bool atIndex, uint8_t*
     case VENDOR_DOUBLE_FP_STATE:
       ClobberFloatingPointState();
       break;
+    case VENDOR_DOUBLE_FP_STACK_LEFT:
+      asm volatile("fld1\n\tfld1" ::: "memory");
+      break;
     case VENDOR_DOUBLE_STACK_OVERFLOW:
       RunOutOfStack();
     case VENDOR_DOUBLE_CHAIN_GARBAGE:

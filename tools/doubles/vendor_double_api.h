@@ -31,6 +31,7 @@ struct VendorDoubleCall {
 // returns with its own record on FS:[0]; the next call overwrites it and faults:
 #define VENDOR_DOUBLE_CHAIN_LEFT_RECORD 9
 #define VENDOR_DOUBLE_WRITE_UNIVERSE 10    // SetLevel: writes a whole 512-slot universe at the address
+#define VENDOR_DOUBLE_FP_STACK_LEFT 11     // leaves values on the x87 stack, the control words as they were
 #define VENDOR_DOUBLE_MESSAGE_BOX_TITLE L"Selvane Vendor Double"
 
 extern "C" {
