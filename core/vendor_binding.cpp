@@ -1,20 +1,20 @@
 #include "vendor_binding.h"
 
 #include "floating_point_control.h"
+#include "unique_any.h"
 #include "vendor_call_guard.h"
 #include "vendor_library_loader.h"
 
 namespace selvane {
 
 FARPROC LazyBinding::Bind() noexcept {
-  HMODULE library = LoadVendorLibrary(library_);
+  unique_hmodule library(LoadVendorLibrary(library_));
   if (!library) return nullptr;
-  FARPROC entry = GetProcAddress(library, entry_);
-  if (!entry) {
-    // Nothing is cached, so a fixed library put in place later is picked up.
-    FreeLibrary(library);
-    return nullptr;
-  }
+  // Without the entry the library is freed and nothing is cached, so a fixed
+  // library put in place later is picked up.
+  FARPROC entry = GetProcAddress(library.get(), entry_);
+  if (!entry) return nullptr;
+  static_cast<void>(library.release());  // a bound vendor library stays loaded for the process's life
   FARPROC expected = nullptr;
   if (!cached_.compare_exchange_strong(expected, entry, std::memory_order_acq_rel)) return expected;
   return entry;

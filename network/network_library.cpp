@@ -2,8 +2,9 @@
 // DMX120.dll or DMX510.dll (SELVANE_VENDOR_LIBRARY, a row of the vendor
 // contract; the .def file exports that row's entry) and runs the output engine
 // on Win32: the exports, DllMain, the settings file, the clock, the reports,
-// and what carries the frames (a UDP socket, or a USB Pro interface's COM port). It loads into lighting hosts: no exceptions, no C++ runtime locks
-// or threads, nothing allocated after start; one SRW lock serialises the calls.
+// and what carries the frames (a UDP socket, or a USB Pro interface's COM
+// port). It loads into lighting hosts: no exceptions, no C++ runtime locks or
+// threads, nothing allocated after start; one SRW lock serialises the calls.
 #include "udp_transport.h"
 
 #include <windows.h>
